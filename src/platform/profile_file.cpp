@@ -1,0 +1,341 @@
+#include "platform/profile_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace tarnel::platform {
+namespace {
+
+// Longest value returned, in UTF-16 units (a 260-unit buffer less its NUL).
+constexpr size_t kMaxValueUnits = 259;
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+// One line of the file: its text is [begin, end), the next line starts at next
+// (end < next when the line has a terminator).
+struct LineSpan {
+  size_t begin;
+  size_t end;
+  size_t next;
+};
+
+// Where a key was found, or where it would go.
+struct Lookup {
+  bool sectionFound = false;
+  size_t lastLine = 0;  // the section's last non-blank line (its header at least)
+  std::optional<size_t> keyLine;
+};
+
+enum class ReadStatus { kOk, kMissing, kError };
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  }
+  return true;
+}
+
+size_t ContentStart(std::string_view text) { return text.starts_with(kBom) ? kBom.size() : 0; }
+
+std::vector<LineSpan> SplitLines(std::string_view text) {
+  std::vector<LineSpan> lines;
+  size_t pos = ContentStart(text);
+  while (pos < text.size()) {
+    size_t newline = text.find('\n', pos);
+    if (newline == std::string_view::npos) {
+      lines.push_back({pos, text.size(), text.size()});
+      break;
+    }
+    size_t end = newline > pos && text[newline - 1] == '\r' ? newline - 1 : newline;
+    lines.push_back({pos, end, newline + 1});
+    pos = newline + 1;
+  }
+  return lines;
+}
+
+// The name of a section header line ("[name]"), or nothing for other lines.
+std::optional<std::string_view> SectionName(std::string_view line) {
+  line = Trim(line);
+  if (!line.starts_with('[')) return std::nullopt;
+  line.remove_prefix(1);
+  size_t close = line.rfind(']');
+  if (close != std::string_view::npos) line = line.substr(0, close);
+  return Trim(line);
+}
+
+// Splits a key line at its first '='; a line without '=' is a key with an empty value.
+std::pair<std::string_view, std::string_view> SplitEntry(std::string_view line) {
+  size_t equals = line.find('=');
+  if (equals == std::string_view::npos) return {Trim(line), {}};
+  return {Trim(line.substr(0, equals)), Trim(line.substr(equals + 1))};
+}
+
+Lookup Find(std::string_view text, const std::vector<LineSpan>& lines, std::string_view section,
+            std::string_view key) {
+  Lookup found;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string_view line = text.substr(lines[i].begin, lines[i].end - lines[i].begin);
+    if (auto name = SectionName(line)) {
+      if (found.sectionFound) break;  // only the first matching section counts
+      if (EqualsNoCase(*name, section)) {
+        found.sectionFound = true;
+        found.lastLine = i;
+      }
+      continue;
+    }
+    if (!found.sectionFound || Trim(line).empty()) continue;
+    found.lastLine = i;
+    if (EqualsNoCase(SplitEntry(line).first, key)) {
+      found.keyLine = i;
+      break;
+    }
+  }
+  return found;
+}
+
+std::string_view StripQuotes(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+// Length in bytes of the UTF-8 character at pos; a byte that does not start a
+// well-formed sequence counts as a character of its own.
+size_t Utf8CharLength(std::string_view text, size_t pos) {
+  auto lead = static_cast<unsigned char>(text[pos]);
+  size_t length = 1;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+  }
+  if (pos + length > text.size()) return 1;
+  for (size_t i = 1; i < length; ++i) {
+    if ((static_cast<unsigned char>(text[pos + i]) & 0xC0) != 0x80) return 1;
+  }
+  return length;
+}
+
+std::string_view CutToUtf16Units(std::string_view text, size_t maxUnits) {
+  size_t units = 0;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t length = Utf8CharLength(text, pos);
+    size_t charUnits = length == 4 ? 2 : 1;
+    if (units + charUnits > maxUnits) break;
+    units += charUnits;
+    pos += length;
+  }
+  return text.substr(0, pos);
+}
+
+// Reads the whole file. Missing means the file or a folder on its path does not
+// exist; anything else that stops the read, a folder in the file's place
+// included, is an error.
+ReadStatus ReadWholeFile(const std::string& path, std::string& content, struct stat& info) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadStatus::kMissing : ReadStatus::kError;
+  ReadStatus status = ReadStatus::kOk;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) status = ReadStatus::kError;
+  char buffer[8192];
+  while (status == ReadStatus::kOk) {
+    ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) status = ReadStatus::kError;
+    if (got <= 0) break;
+    content.append(buffer, static_cast<size_t>(got));
+  }
+  close(fd);
+  return status;
+}
+
+// The value of the key, trimmed, unquoted and cut; nothing when the file, the
+// section or the key is missing.
+std::optional<std::string> ReadValue(const std::string& section, const std::string& key, const std::string& file) {
+  std::string content;
+  struct stat info {};
+  if (ReadWholeFile(file, content, info) != ReadStatus::kOk) return std::nullopt;
+  std::vector<LineSpan> lines = SplitLines(content);
+  Lookup found = Find(content, lines, Trim(section), Trim(key));
+  if (!found.keyLine) return std::nullopt;
+  const LineSpan& line = lines[*found.keyLine];
+  std::string_view value = SplitEntry(std::string_view(content).substr(line.begin, line.end - line.begin)).second;
+  return std::string(CutToUtf16Units(StripQuotes(value), kMaxValueUnits));
+}
+
+// Whether the entry, once written, stays on its own line and is found again by its names.
+bool IsWritable(std::string_view section, std::string_view key, std::string_view value) {
+  constexpr std::string_view kLineBreakers("\r\n\0", 3);
+  auto breaksLine = [&](std::string_view text) { return text.find_first_of(kLineBreakers) != text.npos; };
+  if (breaksLine(section) || breaksLine(key) || breaksLine(value)) return false;
+  return key.find('=') == key.npos && !Trim(key).starts_with('[') && section.find(']') == section.npos;
+}
+
+// The file's text with the key set; content is the whole file as read.
+std::string Edit(const std::string& content, std::string_view section, std::string_view key, std::string_view value) {
+  size_t firstNewline = content.find('\n', ContentStart(content));
+  bool crlf = firstNewline != std::string::npos && firstNewline > 0 && content[firstNewline - 1] == '\r';
+  std::string_view eol = crlf ? "\r\n" : "\n";
+
+  std::vector<LineSpan> lines = SplitLines(content);
+  Lookup found = Find(content, lines, section, key);
+  std::string updated = content;
+  if (found.keyLine) {
+    // Rewrite the line in place, keeping the file's spelling of the key and the line's own terminator.
+    const LineSpan& line = lines[*found.keyLine];
+    std::string_view fileKey = SplitEntry(std::string_view(content).substr(line.begin, line.end - line.begin)).first;
+    updated.replace(line.begin, line.end - line.begin, std::string(fileKey) + "=" + std::string(value));
+  } else if (found.sectionFound) {
+    const LineSpan& last = lines[found.lastLine];
+    std::string entry = std::string(key) + "=" + std::string(value) + std::string(eol);
+    if (last.end == last.next) entry.insert(0, eol);  // the section's last line ends the file unterminated
+    updated.insert(last.next, entry);
+  } else {
+    if (content.size() > ContentStart(content) && content.back() != '\n') updated += eol;
+    updated += "[" + std::string(section) + "]" + std::string(eol);
+    updated += std::string(key) + "=" + std::string(value) + std::string(eol);
+  }
+  return updated;
+}
+
+// Permission bits for a newly created file: 0666 less the process's umask.
+mode_t NewFileMode() {
+  mode_t mask = 022;
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.starts_with("Umask:")) {
+      mask = static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+      break;
+    }
+  }
+  return 0666 & ~mask;
+}
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t written = write(fd, data.data(), data.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data.remove_prefix(static_cast<size_t>(written));
+  }
+  return true;
+}
+
+void SyncFolderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+// Writes data to a temporary file beside target and renames it over target.
+// original is the target's status, or null when it is to be created.
+bool ReplaceFile(const std::string& target, std::string_view data, const struct stat* original) {
+  std::string temporary = target + ".XXXXXX";
+  int fd = mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, data);
+  if (ok && original != nullptr && fchown(fd, original->st_uid, original->st_gid) != 0) {
+    // Keeping the owner needs privileges the process may not have; the permission bits still apply.
+  }
+  ok = ok && fchmod(fd, original != nullptr ? original->st_mode & 07777 : NewFileMode()) == 0;
+  ok = ok && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  ok = ok && rename(temporary.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    unlink(temporary.c_str());
+    return false;
+  }
+  SyncFolderOf(target);
+  return true;
+}
+
+// The path to rewrite: the target of a symbolic link, the path itself otherwise.
+std::string ResolveLink(const std::string& file) {
+  struct stat info {};
+  if (lstat(file.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return file;
+  char* resolved = realpath(file.c_str(), nullptr);
+  if (resolved == nullptr) return file;
+  std::string target = resolved;
+  std::free(resolved);
+  return target;
+}
+
+}  // namespace
+
+unsigned GetPrivateProfileInt(const std::string& section, const std::string& key, int defaultValue,
+                              const std::string& file) {
+  try {
+    std::optional<std::string> value = ReadValue(section, key, file);
+    if (!value || value->empty()) return static_cast<unsigned>(defaultValue);
+    std::uint32_t number = 0;
+    for (char c : *value) {
+      if (c < '0' || c > '9') break;
+      number = number * 10u + static_cast<std::uint32_t>(c - '0');  // wraps modulo 2^32
+    }
+    return number;
+  } catch (...) {
+    return static_cast<unsigned>(defaultValue);
+  }
+}
+
+std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue, const std::string& file) {
+  try {
+    std::optional<std::string> value = ReadValue(section, key, file);
+    return value ? *value : defaultValue;
+  } catch (...) {
+    return defaultValue;
+  }
+}
+
+bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
+                               const std::string& file) {
+  try {
+    if (file.empty() || !IsWritable(section, key, value)) return false;
+    std::string_view sectionName = Trim(section);
+    std::string_view keyName = Trim(key);
+    std::string target = ResolveLink(file);
+    std::string content;
+    struct stat info {};
+    switch (ReadWholeFile(target, content, info)) {
+      case ReadStatus::kError:
+        return false;
+      case ReadStatus::kMissing:
+        return ReplaceFile(target, Edit({}, sectionName, keyName, value), nullptr);
+      case ReadStatus::kOk:
+        return ReplaceFile(target, Edit(content, sectionName, keyName, value), &info);
+    }
+    return false;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace tarnel::platform
