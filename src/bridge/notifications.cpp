@@ -1,0 +1,50 @@
+#include "bridge/notifications.h"
+
+namespace tarnel::bridge {
+
+using nlohmann::json;
+
+namespace {
+json MakeDnld(int status, const char* text) {
+  json notification;
+  notification["msg_type"] = "dnld";
+  notification["status"] = status;
+  notification["status_text"] = text;
+  return notification;
+}
+}  // namespace
+
+json MakeStartNotification() { return MakeDnld(1, "dnld_start"); }
+
+json MakeFinishNotification(unsigned state) {
+  json notification;
+  notification["msg_type"] = "dnld";
+  notification["status"] = state;
+  notification["status_text"] = "dnld_finished";
+  return notification;
+}
+
+json MakeProgressNotification(std::uint64_t dlNow, std::int64_t dlTotal) {
+  const double progress = static_cast<double>(dlNow) / static_cast<double>(dlTotal) * 100.0;
+  json notification;
+  notification["msg_type"] = "dl_progress";
+  notification["status"] = true;
+  notification["dl_now"] = dlNow;
+  notification["dl_total"] = dlTotal;
+  notification["dl_progress"] = progress;
+  return notification;
+}
+
+json MakeCloseNotification() {
+  json notification;
+  notification["msg_type"] = "close";
+  notification["status"] = 1;
+  notification["status_text"] = "dnld_running";
+  return notification;
+}
+
+json MakeFailedNotification() { return MakeDnld(0, "dnld_failed"); }
+
+std::string SerializeNotification(const json& notification) { return notification.dump(); }
+
+}  // namespace tarnel::bridge

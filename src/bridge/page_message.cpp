@@ -1,0 +1,64 @@
+#include "bridge/page_message.h"
+
+#include <array>
+#include <stdexcept>
+#include <utility>
+
+#include "platform/text.h"
+
+namespace tarnel::bridge {
+
+using nlohmann::json;
+
+std::string DecodePageText(const std::optional<std::string>& text) {
+  return platform::AnsiToUtf8(platform::NarrowThreadAcp(text.value_or(std::string())));
+}
+
+std::optional<PageMessage> ParsePageMessage(const std::string& utf8) {
+  json message = json::parse(utf8);
+  if (!message.is_object() || !message.contains("msg_type")) return std::nullopt;
+  PageMessage result;
+  result.type = message["msg_type"].get<std::string>();
+  result.data = message["msg_data"];
+  return result;
+}
+
+PageAction FindPageAction(std::string_view type) {
+  static constexpr std::array<std::pair<std::string_view, PageAction>, 13> kActions{{
+      {"open_url", PageAction::kOpenUrl},
+      {"install", PageAction::kInstall},
+      {"open_dnld_dir", PageAction::kOpenDnldDir},
+      {"dnld", PageAction::kDnld},
+      {"post_data", PageAction::kPostData},
+      {"close", PageAction::kClose},
+      {"minimize", PageAction::kMinimize},
+      {"maximize", PageAction::kMaximize},
+      {"restore", PageAction::kRestore},
+      {"resize_window", PageAction::kResizeWindow},
+      {"mousedown", PageAction::kMouseDown},
+      {"mouseup", PageAction::kMouseUp},
+      {"mousemove", PageAction::kMouseMove},
+  }};
+  for (const auto& [name, action] : kActions) {
+    if (name == type) return action;
+  }
+  return PageAction::kNone;
+}
+
+std::string ReadString(json& data, const char* key) { return data[key].get<std::string>(); }
+
+bool ReadBool(json& data, const char* key) { return data[key].get<bool>(); }
+
+int ReadInt(json& data, const char* key) {
+  json& value = data[key];
+  if (value.is_number_float()) {
+    const double number = value.get<double>();
+    // Truncation toward zero must land in range; beyond it the cast is undefined.
+    if (!(number > -2147483649.0 && number < 2147483648.0)) {
+      throw std::out_of_range("number out of the 32-bit range: " + value.dump());
+    }
+  }
+  return value.get<int>();
+}
+
+}  // namespace tarnel::bridge

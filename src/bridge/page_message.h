@@ -1,0 +1,57 @@
+#pragma once
+// Page messages: the JSON texts the page posts to drive the application.
+//
+// Parsing and member reads use the JSON library's strict forms and let its
+// exceptions through; the dispatcher contains them. UI thread only.
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+namespace tarnel::bridge {
+
+struct PageMessage {
+  std::string type;       // msg_type, compared byte for byte
+  nlohmann::json data;    // msg_data; null when missing
+};
+
+// The actions, in the order the dispatcher compares their names.
+enum class PageAction {
+  kOpenUrl,
+  kInstall,
+  kOpenDnldDir,
+  kDnld,
+  kPostData,
+  kClose,
+  kMinimize,
+  kMaximize,
+  kRestore,
+  kResizeWindow,
+  kMouseDown,
+  kMouseUp,
+  kMouseMove,
+  kNone,
+};
+
+// The message text as the page posted it (nothing for a non-string), narrowed
+// and turned into UTF-8; cut at the first NUL character.
+std::string DecodePageText(const std::optional<std::string>& text);
+
+// Strict parse of one page message. Nothing when the text is not an object or
+// has no msg_type. Throws the JSON library's errors (invalid JSON, a
+// msg_type that is not a string).
+std::optional<PageMessage> ParsePageMessage(const std::string& utf8);
+
+// The first action whose name equals the type; kNone when none does.
+PageAction FindPageAction(std::string_view type);
+
+// Member reads with the library's conversions: non-const operator[] (a null
+// msg_data becomes an empty object, a missing member reads as null), then
+// get<>. ReadInt accepts integers, fractions (truncated) and booleans; a
+// fraction outside the 32-bit range is an error rather than an undefined cast.
+std::string ReadString(nlohmann::json& data, const char* key);
+bool ReadBool(nlohmann::json& data, const char* key);
+int ReadInt(nlohmann::json& data, const char* key);
+
+}  // namespace tarnel::bridge

@@ -1,0 +1,321 @@
+// The download job end to end on the fake platform against a real loopback
+// server: notifications, files on disk and the failures that must not pass
+// for a finished installer.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "window/dlg_harness.h"
+
+namespace tarnel::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+const char kStart[] = R"({"msg_type":"dnld","status":1,"status_text":"dnld_start"})";
+const char kFinish[] = R"({"msg_type":"dnld","status":2,"status_text":"dnld_finished"})";
+const char kFailed[] = R"({"msg_type":"dnld","status":0,"status_text":"dnld_failed"})";
+
+std::string Payload(size_t size) {
+  std::string data(size, '\0');
+  for (size_t i = 0; i < size; ++i) data[i] = static_cast<char>('a' + (i * 7) % 26);
+  return data;
+}
+
+class Download : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    files.Get("/files/setup.exe", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_content(payload, "application/octet-stream");
+    });
+    // Sent slowly in chunks, with a length, so progress is seen.
+    files.Get("/files/slow.exe", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_content_provider(payload.size(), "application/octet-stream",
+                               [this](size_t offset, size_t length, httplib::DataSink& sink) {
+                                 const size_t n = std::min<size_t>(length, 16 * 1024);
+                                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                                 sink.write(payload.data() + offset, n);
+                                 return true;
+                               });
+    });
+    files.Get("/files/chunked.exe", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_chunked_content_provider("application/octet-stream", [this](size_t offset, httplib::DataSink& sink) {
+        if (offset >= payload.size()) {
+          sink.done();
+          return true;
+        }
+        sink.write(payload.data() + offset, std::min<size_t>(payload.size() - offset, 8192));
+        return true;
+      });
+    });
+    files.Get("/files/missing.exe", [](const httplib::Request&, httplib::Response& res) {
+      res.status = 404;
+      res.set_content("<html>not found</html>", "text/html");
+    });
+    files.Get("/files/broken.exe", [](const httplib::Request&, httplib::Response& res) {
+      res.status = 500;
+      res.set_content("<html>error</html>", "text/html");
+    });
+    files.Get("/r/(\\d+)", [this](const httplib::Request& req, httplib::Response& res) {
+      const int n = std::stoi(req.matches[1]);
+      res.set_redirect(n == 0 ? files.Url("/files/setup.exe") : files.Url("/r/" + std::to_string(n - 1)));
+    });
+    files.Get("/to-file", [](const httplib::Request&, httplib::Response& res) {
+      res.set_redirect("file:///etc/passwd");
+    });
+    // Announces more than it sends, then drops the connection.
+    files.Get("/files/dropped.exe", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_content_provider(payload.size(), "application/octet-stream",
+                               [this](size_t offset, size_t, httplib::DataSink& sink) {
+                                 if (offset > 0) return false;
+                                 sink.write(payload.data(), payload.size() / 2);
+                                 return true;
+                               });
+    });
+    files.Get("/files/stalled.exe", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_content_provider(payload.size(), "application/octet-stream",
+                               [this](size_t offset, size_t, httplib::DataSink& sink) {
+                                 if (offset == 0) {
+                                   sink.write(payload.data(), 1000);
+                                   return true;
+                                 }
+                                 files.Hold();
+                                 return false;
+                               });
+    });
+    files.Start();
+    fs::create_directory(downloads());
+    h.fake.downloadsFolder = downloads();
+    h.downloadLimits.lowSpeedTimeSeconds = 1;
+    h.Start();
+  }
+  void TearDown() override { files.Release(); }
+
+  std::string downloads() const { return h.dir.file("Downloads"); }
+  std::string target(const std::string& name) const { return downloads() + "/" + name; }
+  void Dnld(const std::string& url, bool silent = true) {
+    h.Page(json{{"msg_type", "dnld"}, {"msg_data", {{"url", url}, {"silent", silent}}}}.dump());
+  }
+  // Runs the loop until the page has received `text` `count` times in all.
+  bool WaitForPageMessage(const std::string& text, long count = 1) {
+    return h.fake.RunPostedUntil(
+        [&] {
+          const auto messages = h.fake.pageMessages();
+          return std::count(messages.begin(), messages.end(), text) >= count;
+        },
+        std::chrono::seconds(20));
+  }
+  // Page messages other than progress.
+  Lines Statuses() {
+    Lines result;
+    for (const auto& m : h.fake.pageMessages()) {
+      if (m.find("dl_progress") == std::string::npos) result.push_back(m);
+    }
+    return result;
+  }
+
+  std::string payload = Payload(512 * 1024);
+  HttpTestServer files;
+  DlgHarness h;
+};
+
+TEST_F(Download, StartProgressFinishInOrderAndTheFileIsComplete) {
+  Dnld(files.Url("/files/slow.exe"));
+  ASSERT_TRUE(WaitForPageMessage(kFinish));
+  const auto messages = h.fake.pageMessages();
+  ASSERT_GE(messages.size(), 3u);
+  EXPECT_EQ(messages.front(), kStart);
+  EXPECT_EQ(messages.back(), kFinish);
+  std::uint64_t last = 0;
+  for (size_t i = 1; i + 1 < messages.size(); ++i) {
+    const json progress = json::parse(messages[i]);
+    EXPECT_EQ(progress["msg_type"], "dl_progress");
+    EXPECT_EQ(progress["status"], true);
+    EXPECT_EQ(progress["dl_total"], payload.size());
+    EXPECT_GE(progress["dl_now"].get<std::uint64_t>(), last);
+    last = progress["dl_now"];
+  }
+  // The last counters reach the page before the finish.
+  EXPECT_EQ(json::parse(messages[messages.size() - 2])["dl_progress"], 100.0);
+  EXPECT_EQ(ReadFile(target("slow.exe")), payload);
+  EXPECT_FALSE(fs::exists(target("slow.exe.part")));
+  EXPECT_EQ(h.dlg->DnldState(), 2u);
+  EXPECT_EQ(h.dlg->DnldPath(), target("slow.exe"));
+}
+
+TEST_F(Download, ChunkedAnswerGivesNoProgressButFinishes) {
+  Dnld(files.Url("/files/chunked.exe"));
+  ASSERT_TRUE(WaitForPageMessage(kFinish));
+  EXPECT_EQ(h.fake.pageMessages(), (Lines{kStart, kFinish}));
+  EXPECT_EQ(ReadFile(target("chunked.exe")), payload);
+}
+
+TEST_F(Download, ErrorAnswersFailLeaveNoFileAndKeepAnExistingOne) {
+  WriteFile(target("missing.exe"), "the user's own file");
+  long failures = 0;
+  for (const char* path : {"/files/missing.exe", "/files/broken.exe"}) {
+    Dnld(files.Url(path));
+    ASSERT_TRUE(WaitForPageMessage(kFailed, ++failures)) << path;
+    EXPECT_EQ(h.dlg->DnldState(), 0u);
+  }
+  EXPECT_EQ(Statuses(), (Lines{kStart, kFailed, kStart, kFailed}));
+  EXPECT_EQ(ReadFile(target("missing.exe")), "the user's own file");
+  EXPECT_FALSE(fs::exists(target("broken.exe")));
+  EXPECT_EQ(std::distance(fs::directory_iterator(downloads()), fs::directory_iterator()), 1);
+  // After a failure the download can be tried again.
+  Dnld(files.Url("/files/setup.exe"));
+  ASSERT_TRUE(WaitForPageMessage(kFinish));
+  EXPECT_EQ(ReadFile(target("setup.exe")), payload);
+}
+
+TEST_F(Download, RedirectChainIsFollowedToTheFile) {
+  Dnld(files.Url("/r/3"));
+  ASSERT_TRUE(WaitForPageMessage(kFinish));
+  // The name comes from the address the page gave.
+  EXPECT_EQ(ReadFile(target("3")), payload);
+}
+
+TEST_F(Download, RedirectToALocalFileIsRefused) {
+  Dnld(files.Url("/to-file"));
+  ASSERT_TRUE(WaitForPageMessage(kFailed));
+  EXPECT_FALSE(fs::exists(target("to-file")));
+  Dnld("file:///etc/passwd");
+  ASSERT_TRUE(WaitForPageMessage(kFailed, 2));
+  EXPECT_EQ(Statuses(), (Lines{kStart, kFailed, kStart, kFailed}));
+  EXPECT_FALSE(fs::exists(target("passwd")));
+}
+
+TEST_F(Download, DroppedAndStalledConnectionsFail) {
+  Dnld(files.Url("/files/dropped.exe"));
+  ASSERT_TRUE(WaitForPageMessage(kFailed));
+  EXPECT_FALSE(fs::exists(target("dropped.exe")));
+  EXPECT_FALSE(fs::exists(target("dropped.exe.part")));
+
+  const auto started = std::chrono::steady_clock::now();
+  Dnld(files.Url("/files/stalled.exe"));
+  ASSERT_TRUE(WaitForPageMessage(kFailed, 2));
+  EXPECT_EQ(Statuses(), (Lines{kStart, kFailed, kStart, kFailed}));
+  // Below one byte a second for the shortened one-second limit.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  EXPECT_FALSE(fs::exists(target("stalled.exe")));
+  EXPECT_FALSE(fs::exists(target("stalled.exe.part")));
+}
+
+TEST_F(Download, NamesThatCannotBeAFileFailWithoutTouchingTheFolder) {
+  long failures = 0;
+  for (const char* path : {"/files/", "/files/.", "/files/.."}) {
+    Dnld(files.Url(path));
+    ASSERT_TRUE(WaitForPageMessage(kFailed, ++failures)) << path;
+  }
+  EXPECT_EQ(Statuses(), (Lines{kStart, kFailed, kStart, kFailed, kStart, kFailed}));
+  EXPECT_EQ(fs::directory_iterator(downloads()), fs::directory_iterator());
+  EXPECT_EQ(files.RequestCount(), 0u);
+}
+
+TEST_F(Download, RepeatedDnldRepeatsTheLastNotificationAndStartsNoSecondJob) {
+  Dnld(files.Url("/files/stalled.exe"));
+  ASSERT_TRUE(WaitForPageMessage(kStart));
+  Dnld(files.Url("/files/setup.exe"));
+  EXPECT_EQ(Statuses(), (Lines{kStart, kStart}));
+  files.Release();
+  ASSERT_TRUE(WaitForPageMessage(kFailed));
+
+  Dnld(files.Url("/files/setup.exe"));
+  ASSERT_TRUE(WaitForPageMessage(kFinish));
+  Dnld(files.Url("/files/slow.exe"));
+  EXPECT_EQ(Statuses(), (Lines{kStart, kStart, kFailed, kStart, kFinish, kFinish}));
+  EXPECT_FALSE(fs::exists(target("slow.exe")));
+}
+
+TEST_F(Download, SaveDialogChoosesTheTargetAndADnldMeanwhileIsIgnored) {
+  int dialogs = 0;
+  h.fake.saveDialog = [&](const platform::SaveDialogOptions&) -> std::optional<std::string> {
+    // The page asks again while the dialog is open.
+    if (++dialogs == 1) Dnld(files.Url("/files/slow.exe"));
+    return h.dir.file("chosen.exe");
+  };
+  Dnld(files.Url("/files/setup.exe?v=2"), false);
+  ASSERT_TRUE(WaitForPageMessage(kFinish));
+  EXPECT_EQ(dialogs, 1);
+  const Lines calls = h.fake.TakeCalls();
+  EXPECT_EQ(calls.front(),
+            "ShowSaveDialog setup.exe?v=2 ext=txt overwritePrompt=1 [应用程序(*.exe)|*.exe] [所有文件(*.*)|*.*]");
+  EXPECT_EQ(ReadFile(h.dir.file("chosen.exe")), payload);
+  EXPECT_EQ(files.RequestCount(), 1u);
+}
+
+TEST_F(Download, CancelledDialogPostsNothingAndTheNextDnldAsksAgain) {
+  h.fake.saveDialog = [](const platform::SaveDialogOptions&) { return std::optional<std::string>(); };
+  Dnld(files.Url("/files/setup.exe"), false);
+  Dnld(files.Url("/files/setup.exe"), false);
+  const Lines calls = h.fake.TakeCalls();
+  EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const auto& l) { return l.rfind("ShowSaveDialog", 0) == 0; }),
+            2);
+  EXPECT_TRUE(h.fake.pageMessages().empty());
+  EXPECT_EQ(h.dlg->DnldState(), 0u);
+  EXPECT_EQ(files.RequestCount(), 0u);
+}
+
+TEST_F(Download, NoDownloadsFolderMeansTheDialogEvenWhenSilent) {
+  h.fake.downloadsFolder.clear();
+  h.fake.saveDialog = [](const platform::SaveDialogOptions&) { return std::optional<std::string>(); };
+  Dnld(files.Url("/files/setup.exe"), true);
+  EXPECT_EQ(h.fake.TakeCalls().size(), 1u);
+}
+
+TEST_F(Download, ClosingDuringATransferStopsTheWorkerAndRemovesThePartialFile) {
+  Dnld(files.Url("/files/stalled.exe"));
+  ASSERT_TRUE(WaitForPageMessage(kStart));
+  ASSERT_TRUE(h.fake.RunPostedUntil([&] { return fs::exists(target("stalled.exe.part")); }, std::chrono::seconds(10)));
+  h.Page(R"({"msg_type":"close","msg_data":{"force_close":true}})");
+  EXPECT_TRUE(h.fake.ended());
+  const auto closing = std::chrono::steady_clock::now();
+  h.fake.DestroyWindow();
+  h.dlg.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(3));
+  EXPECT_FALSE(fs::exists(target("stalled.exe.part")));
+  EXPECT_FALSE(fs::exists(target("stalled.exe")));
+}
+
+TEST_F(Download, LargeCountersReachThePageUnchanged) {
+  h.dlg->WindowProc(download::WM_DL_PROGRESS, 5'000'000'000ULL, 10'000'000'000LL);
+  EXPECT_EQ(h.fake.pageMessages(),
+            Lines{R"({"dl_now":5000000000,"dl_progress":50.0,"dl_total":10000000000,"msg_type":"dl_progress","status":true})"});
+}
+
+TEST_F(Download, InstallRunsOnlyAFinishedFileAndFailsVisibly) {
+  const std::string failure = "MessageBox 运行安装程序失败，请手动执行... | 运行失败 | 0";
+  // Before any download: the failure path, and no path to reveal.
+  h.Page(R"({"msg_type":"install"})");
+  EXPECT_EQ(h.fake.TakeCalls(), Lines{failure});
+
+  Dnld(files.Url("/files/setup.exe"));
+  ASSERT_TRUE(WaitForPageMessage(kFinish));
+  h.fake.TakeCalls();
+  h.Page(R"({"msg_type":"install"})");
+  EXPECT_EQ(h.fake.TakeCalls(), Lines{"RunElevated " + target("setup.exe")});
+
+  h.fake.elevationRefused = true;
+  h.Page(R"({"msg_type":"install"})");
+  EXPECT_EQ(h.fake.TakeCalls(), (Lines{"RunElevated " + target("setup.exe"), failure, "RevealFile " + target("setup.exe")}));
+
+  h.Page(R"({"msg_type":"open_dnld_dir","msg_data":7})");
+  EXPECT_EQ(h.fake.TakeCalls(), Lines{"RevealFile " + target("setup.exe")});
+}
+
+TEST_F(Download, InstallWhileTheFileIsStillBeingWrittenTakesTheFailurePath) {
+  Dnld(files.Url("/files/stalled.exe"));
+  ASSERT_TRUE(WaitForPageMessage(kStart));
+  h.fake.TakeCalls();
+  h.Page(R"({"msg_type":"install"})");
+  EXPECT_EQ(h.fake.TakeCalls(), (Lines{"MessageBox 运行安装程序失败，请手动执行... | 运行失败 | 0",
+                                       "RevealFile " + target("stalled.exe")}));
+}
+
+}  // namespace
+}  // namespace tarnel::test
