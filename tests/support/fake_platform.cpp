@@ -12,6 +12,9 @@ std::string RectText(const Rect& r) {
          std::to_string(r.bottom);
 }
 std::string Flag(bool value) { return value ? "1" : "0"; }
+// Window positions stay in the 16-bit range X11 gives them.
+int Clamp16(int value) { return std::max(-32768, std::min(32767, value)); }
+Rect ClampRect(const Rect& r) { return Rect{Clamp16(r.left), Clamp16(r.top), Clamp16(r.right), Clamp16(r.bottom)}; }
 }  // namespace
 
 class FakeSettings : public IWebViewSettings {
@@ -181,6 +184,7 @@ void FakePlatform::SetWindowPos(int x, int y, int cx, int cy, unsigned flags) {
   Rect r = windowRect_;
   if (!(flags & SWP_NOMOVE)) r = Rect{x, y, x + r.Width(), y + r.Height()};
   if (!(flags & SWP_NOSIZE)) r.right = r.left + cx, r.bottom = r.top + cy;
+  r = ClampRect(r);
   const bool resized = r.Width() != windowRect_.Width() || r.Height() != windowRect_.Height();
   windowRect_ = r;
   if (resized) Resize(r.Width(), r.Height(), SIZE_RESTORED);
@@ -212,7 +216,7 @@ Point FakePlatform::ClientToScreen(Point point) { return Point{point.x + windowR
 
 void FakePlatform::MoveWindow(const Rect& rect, bool repaint) {
   Record("MoveWindow " + RectText(rect) + " " + Flag(repaint));
-  windowRect_ = rect;
+  windowRect_ = ClampRect(rect);
 }
 
 void FakePlatform::SetCapture() {

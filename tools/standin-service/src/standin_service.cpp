@@ -1,0 +1,124 @@
+#include "standin_service.h"
+
+#include <chrono>
+#include <system_error>
+
+#include <httplib.h>
+
+#include "catalog.h"
+#include "event_log.h"
+#include "file_endpoint.h"
+#include "http_helpers.h"
+#include "info_endpoint.h"
+#include "installer_store.h"
+#include "log_endpoint.h"
+#include "page_endpoint.h"
+
+namespace tarnel::standin {
+namespace {
+
+constexpr const char* kInfoPath = "/downloader.php/index/info";
+constexpr const char* kLogPath = "/downloader.php/index/log";
+// Log forms are three short fields; anything much larger is not an event.
+constexpr std::size_t kMaxRequestBody = 64 * 1024;
+
+}  // namespace
+
+StandinService::StandinService(ServiceOptions options) : options_(std::move(options)) {}
+
+StandinService::~StandinService() { Stop(); }
+
+void StandinService::LoadData() {
+  try {
+    catalog_ = std::make_unique<Catalog>(options_.catalog_file.empty() ? Catalog::BuiltIn()
+                                                                       : Catalog::LoadFile(options_.catalog_file));
+  } catch (const CatalogError& error) {
+    throw StartError(error.what());
+  }
+  std::error_code error;
+  if (!options_.files_dir.empty() && !std::filesystem::is_directory(options_.files_dir, error)) {
+    throw StartError("files folder " + options_.files_dir.string() + " is not a folder");
+  }
+  store_ = std::make_unique<InstallerStore>(options_.files_dir, options_.demo_size);
+  for (const Package& package : catalog_->packages()) {
+    if (!IsAbsoluteHttpUrl(package.installer) && !store_->Open(package.installer)) {
+      throw StartError("package " + std::to_string(package.id) + ": installer \"" + package.installer +
+                       "\" is neither the demo installer nor a file in the files folder");
+    }
+  }
+  try {
+    log_ = std::make_unique<EventLog>(options_.event_output, options_.log_file);
+  } catch (const std::runtime_error& failure) {
+    throw StartError(failure.what());
+  }
+}
+
+int StandinService::Start() {
+  if (server_) {
+    throw StartError("the service was already started");
+  }
+  LoadData();
+  server_ = std::make_unique<httplib::Server>();
+  if (options_.port == 0) {
+    port_ = server_->bind_to_any_port(options_.bind_address);
+  } else {
+    port_ = server_->bind_to_port(options_.bind_address, options_.port) ? options_.port : -1;
+  }
+  if (port_ <= 0) {
+    throw StartError("cannot listen on " + options_.bind_address + " port " + std::to_string(options_.port));
+  }
+  base_url_ = ListenBaseUrl(options_.bind_address, port_);
+  info_ = std::make_unique<InfoEndpoint>(*catalog_, base_url_);
+  pages_ = std::make_unique<PageEndpoint>(*catalog_, base_url_);
+  log_endpoint_ = std::make_unique<LogEndpoint>(*log_);
+  files_ = std::make_unique<FileEndpoint>(*store_, options_.rate, stopping_);
+  Route();
+
+  thread_ = std::thread([server = server_.get()] { server->listen_after_bind(); });
+  // The socket already accepts connections into its backlog; wait until the
+  // accept loop runs so that an early Stop reaches it.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!server_->is_running() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return port_;
+}
+
+void StandinService::Route() {
+  httplib::Server& server = *server_;
+  server.set_payload_max_length(kMaxRequestBody);
+  server.set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
+    SetJsonAnswer(response, 500, {{"code", 500}});
+  });
+  server.Get(kInfoPath, [this](const httplib::Request& q, httplib::Response& r) { info_->Handle(q, r); });
+  server.Post(kLogPath, [this](const httplib::Request& q, httplib::Response& r, const httplib::ContentReader& c) {
+    log_endpoint_->HandlePost(q, r, c);
+  });
+  const auto other_method = [this](const httplib::Request& q, httplib::Response& r) {
+    log_endpoint_->HandleOtherMethod(q, r);
+  };
+  server.Get(kLogPath, other_method);
+  server.Put(kLogPath, other_method);
+  server.Delete(kLogPath, other_method);
+  server.Get(R"(/pages/(\d+)(/.*)?)", [this](const httplib::Request& q, httplib::Response& r) {
+    pages_->HandlePage(q, r);
+  });
+  server.Get("/files/([^/]+)", [this](const httplib::Request& q, httplib::Response& r) { files_->Handle(q, r); });
+  server.Get("/", [this](const httplib::Request& q, httplib::Response& r) { pages_->HandleIndex(q, r); });
+}
+
+void StandinService::Stop() {
+  stopping_ = true;
+  if (server_) {
+    server_->stop();
+  }
+  if (thread_.joinable()) {
+    thread_.join();
+  }
+}
+
+std::vector<nlohmann::json> StandinService::RecordedEvents() const {
+  return log_ ? log_->Records() : std::vector<nlohmann::json>{};
+}
+
+}  // namespace tarnel::standin
