@@ -8,7 +8,7 @@ PACKAGES=(
   libcurl4-openssl-dev nlohmann-json3-dev libcpp-httplib-dev libssl-dev
   libgtest-dev libgmock-dev
   libgtk-3-dev libwebkit2gtk-4.1-dev
-  xvfb xauth x11-utils xdotool imagemagick openssl curl
+  xvfb xauth x11-utils xdotool imagemagick openssl curl fonts-wqy-microhei
   clang libclang-rt-14-dev
 )
 
