@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the normal build, a bounded fuzzing run of the
+# page bridge, then the whole suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+jobs=2
+export GSETTINGS_BACKEND=memory
+
+echo "== normal build =="
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== fuzzing the page bridge (60 s) =="
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNEL_FUZZ=ON \
+  -DTARNEL_SANITIZE=ON -DTARNEL_BUILD_GTK=OFF -DTARNEL_BUILD_BENCHMARKS=OFF
+cmake --build build-fuzz --target tarnel_web_message_fuzzer -j"$jobs"
+corpus=$(mktemp -d)
+cp tests/fuzz/corpus/* "$corpus"/
+./build-fuzz/tests/tarnel_web_message_fuzzer -max_total_time=60 -max_len=1024 -print_final_stats=1 \
+  "$corpus" 2> >(grep -v -E '^tarnel: (page message ignored|open_url refused)' >&2)
+rm -rf "$corpus"
+
+echo "== sanitizer build =="
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTARNEL_SANITIZE=ON -DTARNEL_BUILD_BENCHMARKS=OFF
+cmake --build build-asan -j"$jobs"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan-suppressions.txt:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+ctest --test-dir build-asan --output-on-failure -j"$jobs"
