@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   libgtk-3-dev libwebkit2gtk-4.1-dev
   xvfb xauth x11-utils xdotool imagemagick openssl curl fonts-wqy-microhei
+  libxtst-dev dbus-daemon
   clang libclang-rt-14-dev
 )
 

@@ -1,0 +1,23 @@
+#include "platform/gtk/gtk_web_environment.h"
+
+#include "platform/gtk/gtk_web_controller.h"
+#include "platform/gtk/main_loop.h"
+
+namespace tarnel::platform::gtk {
+
+void GtkWebEnvironment::CreateController(ControllerCompleted completed) {
+  const auto handle = window_.Handle();
+  // The environment may be released before this runs; the window and the
+  // shell belong to the platform and outlive it.
+  PostToMainLoop([&window = window_, &shell = shell_, handle, completed = std::move(completed)] {
+    if (handle && !handle->IsWindow()) return;  // the window this was asked for is gone
+    std::shared_ptr<GtkWebView> view = handle ? GtkWebView::Create(shell) : nullptr;
+    if (!view || !window.AttachChild(view->Widget())) {
+      completed(nullptr);
+      return;
+    }
+    completed(std::make_shared<GtkWebController>(std::move(view)));
+  });
+}
+
+}  // namespace tarnel::platform::gtk
