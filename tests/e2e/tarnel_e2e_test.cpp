@@ -59,6 +59,7 @@ const bad = ["not json", "", "\u0000", "[1,2]", "null", '{"msg_type":"Close","ms
   '{"msg_type":"mousedown","msg_data":{"x":1}}', '{"msg_type":"post_data","msg_data":{"event_id":7}}',
   '{"msg_type":"open_url","msg_data":{"url":"file:///etc/passwd"}}', '{"msg_type":"minimize"} trailing'];
 for (let i = 0; i < 20; i++) { for (const text of bad) wv.postMessage(text); wv.postMessage({msg_type: "minimize"}); wv.postMessage(42); }
+post("open_url", {url: "https://example.org/docs?a=1&b=2"});
 report("good");
 </script>)"), "text/html");
     });
@@ -220,9 +221,12 @@ TEST_F(Tarnel, ABurstOfBadMessagesLeavesTheGoodOneHandled) {
   ASSERT_TRUE(WaitForEvent("good"));
   // Only the well-formed messages acted: the refused open_url still reports "4".
   std::vector<std::string> expected{"5"};
-  expected.insert(expected.end(), 20, "4");
+  expected.insert(expected.end(), 21, "4");
   expected.push_back("good");
   EXPECT_EQ(EventCodes(), expected);
+  // The opener got the one web address, as one argument, and never the file.
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(dir_.file("xdg-open.args")); }));
+  EXPECT_EQ(ReadFile(dir_.file("xdg-open.args")), "https://example.org/docs?a=1&b=2\n");
   const auto w = Window();
   ASSERT_TRUE(w);
   EXPECT_EQ(w->width, 300);
