@@ -106,10 +106,10 @@ TEST_F(Dispatch, ResizeWindowScalesByDpiCentresAndReportsFive) {
 
 TEST_F(Dispatch, DpiProductWrapsAsUnsigned32Bits) {
   h.fake.dpi = {144, 144};
-  // 144 * 800 / 96 = 1200; a negative width wraps through the unsigned product.
-  Calls(R"({"msg_type":"resize_window","msg_data":{"width":800,"height":-1}})");
-  EXPECT_EQ(h.fake.windowRect().Width(), 1200);
-  EXPECT_EQ(h.fake.windowRect().Height(), static_cast<int>((144u * 0xFFFFFFFFu) / 96u));
+  // 144 * 800 / 96 = 1200; a negative height wraps through the unsigned product.
+  const Lines calls = Calls(R"({"msg_type":"resize_window","msg_data":{"width":800,"height":-1}})");
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.front(), "SetWindowPos 0 0 1200 " + std::to_string((144u * 0xFFFFFFFFu) / 96u) + " 6");
 }
 
 TEST_F(Dispatch, DragMovesTheWindowByTheCursorDisplacement) {
