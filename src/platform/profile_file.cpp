@@ -215,8 +215,8 @@ std::string Edit(const std::string& content, std::string_view section, std::stri
     updated.insert(last.next, entry);
   } else {
     if (content.size() > ContentStart(content) && content.back() != '\n') updated += eol;
-    updated += "[" + std::string(section) + "]" + std::string(eol);
-    updated += std::string(key) + "=" + std::string(value) + std::string(eol);
+    updated.append("[").append(section).append("]").append(eol);
+    updated.append(key).append("=").append(value).append(eol);
   }
   return updated;
 }
