@@ -104,7 +104,13 @@ setTimeout(() => post("close", {force_close: false}), 300);
     delete catalog_;
     delete display_;
   }
-  void TearDown() override { pages_->Release(); }
+  void TearDown() override {
+    pages_->Release();
+    if (HasFailure()) {
+      Screenshot(std::string("failed-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+      std::fprintf(stderr, "--- tarnel's output ---\n%s\n", ReadFile(dir_.file("tarnel.log")).c_str());
+    }
+  }
 
   // Starts tarnel copied alone into a fresh folder beside its config.ini.
   std::unique_ptr<Process> Start(int downloaderId) {
