@@ -174,10 +174,17 @@ TEST_F(Download, ErrorAnswersFailLeaveNoFileAndKeepAnExistingOne) {
 }
 
 TEST_F(Download, RedirectChainIsFollowedToTheFile) {
-  Dnld(files.Url("/r/3"));
+  // Ten redirects, the most that is followed.
+  Dnld(files.Url("/r/9"));
   ASSERT_TRUE(WaitForPageMessage(kFinish));
   // The name comes from the address the page gave.
-  EXPECT_EQ(ReadFile(target("3")), payload);
+  EXPECT_EQ(ReadFile(target("9")), payload);
+}
+
+TEST_F(Download, MoreThanTenRedirectsFail) {
+  Dnld(files.Url("/r/10"));
+  ASSERT_TRUE(WaitForPageMessage(kFailed));
+  EXPECT_FALSE(fs::exists(target("10")));
 }
 
 TEST_F(Download, RedirectToALocalFileIsRefused) {
