@@ -23,6 +23,26 @@ void AddPart(curl_mime* form, const char* name, const std::string& value) {
   curl_mime_data(part, value.c_str(), CURL_ZERO_TERMINATED);
 }
 
+// Runs the transfer like curl_easy_perform, but wakes at least every 50 ms to
+// look at the cancel flag: while it waits for an answer libcurl calls the
+// transfer-info callback only about once a second, which would hold up the
+// sender's shutdown that long.
+void Perform(CURL* curl, const std::atomic<bool>* cancel) {
+  CURLM* multi = curl_multi_init();
+  if (multi == nullptr) {
+    curl_easy_perform(curl);
+    return;
+  }
+  curl_multi_add_handle(multi, curl);
+  int running = 1;
+  while (running > 0 && !(cancel != nullptr && cancel->load())) {
+    if (curl_multi_perform(multi, &running) != CURLM_OK) break;
+    if (running > 0) curl_multi_poll(multi, nullptr, 0, 50, nullptr);
+  }
+  curl_multi_remove_handle(multi, curl);
+  curl_multi_cleanup(multi);
+}
+
 }  // namespace
 
 void SendEventReport(const std::string& logUrl, const EventReport& report, const TransferSettings& settings,
@@ -54,7 +74,7 @@ void SendEventReport(const std::string& logUrl, const EventReport& report, const
   curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(cancel));
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
 
-  curl_easy_perform(curl);  // fire and forget: the result is not examined
+  Perform(curl, cancel);  // fire and forget: the result is not examined
 
   curl_mime_free(form);
   curl_easy_cleanup(curl);
