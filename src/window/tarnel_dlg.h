@@ -2,6 +2,7 @@
 // The main window: a borderless dialog filled by the embedded browser, driven
 // by the page's messages. Every member runs on the UI thread; the download
 // worker never touches this object (it posts to the window handle).
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>

@@ -80,6 +80,12 @@ void CTarnelDlg::StopDownload() {
   m_pDnldCurl = nullptr;
 }
 
+LRESULT CTarnelDlg::OnDnldStart(WPARAM, LPARAM) {
+  m_nDnldState = 1;
+  SendToPage(bridge::MakeStartNotification());
+  return 0;
+}
+
 LRESULT CTarnelDlg::OnDlProgress(WPARAM wParam, LPARAM lParam) {
   // The newest counters the worker left, which may be newer than the message's.
   std::optional<download::ProgressCounters> counters;

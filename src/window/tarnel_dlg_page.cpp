@@ -92,10 +92,4 @@ void CTarnelDlg::SendToPage(const json& notification) {
   m_webView->PostWebMessageAsJson(WidenThreadAcp(bridge::SerializeNotification(notification)));
 }
 
-LRESULT CTarnelDlg::OnDnldStart(WPARAM, LPARAM) {
-  m_nDnldState = 1;
-  SendToPage(bridge::MakeStartNotification());
-  return 0;
-}
-
 }  // namespace tarnel::window
