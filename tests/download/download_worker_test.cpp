@@ -4,8 +4,15 @@
 
 #include <curl/curl.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 
 #include "download/download_messages.h"
 #include "download/download_worker.h"
@@ -45,6 +52,68 @@ TEST(DownloadWorker, StartAndCancelManyTimesNeverHangsOrLeavesAFile) {
   // Each cancel lands at libcurl's next progress call, not after a timeout.
   EXPECT_LT(elapsed, std::chrono::seconds(60));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 0);
+}
+
+// A loopback port whose accept queue is full: further connection attempts get
+// no answer at all, like a host that has gone away.
+class UnansweredPort {
+ public:
+  UnansweredPort() {
+    listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    listen(listener_, 0);
+    // Fill the queue; nothing ever accepts.
+    for (int i = 0; i < 4; ++i) {
+      const int client = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+      connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
+      fillers_.push_back(client);
+    }
+  }
+  ~UnansweredPort() {
+    for (const int fd : fillers_) close(fd);
+    close(listener_);
+  }
+  int port() const { return port_; }
+
+ private:
+  int listener_ = -1;
+  int port_ = 0;
+  std::vector<int> fillers_;
+};
+
+TEST(DownloadWorker, NoConnectionWithinTheLimitIsAFailure) {
+  curl_global_init(CURL_GLOBAL_ALL);
+  UnansweredPort port;
+  test::TempDir dir;
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::uint32_t> messages;
+  auto window = platform::WindowHandle::Create(
+      [&](std::function<void()> task) { task(); },
+      [&](std::uint32_t message, platform::WPARAM, platform::LPARAM) {
+        std::lock_guard lock(mutex);
+        messages.push_back(message);
+        changed.notify_all();
+        return platform::LRESULT{0};
+      });
+  TransferLimits limits;
+  limits.connectTimeoutSeconds = 1;
+  const auto started = std::chrono::steady_clock::now();
+  DownloadWorker worker(DownloadRequest{"http://127.0.0.1:" + std::to_string(port.port()) + "/setup.exe",
+                                        dir.file("setup.exe"), curl_easy_init(), window,
+                                        std::make_shared<ProgressMailbox>(), limits});
+  std::unique_lock lock(mutex);
+  ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(20), [&] { return !messages.empty(); }));
+  EXPECT_EQ(messages, std::vector<std::uint32_t>{WM_DNLD_FAILED});
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("setup.exe")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("setup.exe.part")));
 }
 
 }  // namespace
