@@ -9,7 +9,7 @@
 
 namespace tarnel::bench {
 
-BenchWindow::BenchWindow(std::shared_ptr<download::ProgressMailbox> progress) : progress_(std::move(progress)) {
+BenchWindow::BenchWindow() {
   // A reading every 10 ms for ten minutes, so recording does not allocate.
   figures_.pageDelaysMs.reserve(60'000);
 }
@@ -24,21 +24,20 @@ platform::LRESULT BenchWindow::Procedure(std::uint32_t message, platform::WPARAM
       break;
     case download::WM_DL_PROGRESS: {
       // The newest counters the worker left, which may be newer than the message's.
-      std::optional<download::ProgressCounters> counters = progress_->Take();
-      if (!counters) {
-        counters = download::ProgressCounters{static_cast<std::uint64_t>(wParam), static_cast<std::int64_t>(lParam)};
-      }
-      SendProgress(*counters);
+      if (!job_) break;
+      if (const auto counters = job_->TakeProgress()) SendProgress(*counters);
       break;
     }
     case download::WM_DNLD_FINISHED:
       // The last counters reach the page before the finish.
-      if (auto counters = progress_->Take()) SendProgress(*counters);
+      if (job_) {
+        if (const auto counters = job_->TakeProgress()) SendProgress(*counters);
+      }
       SendOther(bridge::MakeFinishNotification(2));
       End(true);
       break;
     case download::WM_DNLD_FAILED:
-      SendOther(bridge::MakeFailedNotification());
+      SendOther(bridge::MakeFailedNotification(static_cast<download::FailureReason>(wParam), static_cast<long>(lParam)));
       End(false);
       break;
     default:

@@ -12,7 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "download/progress_mailbox.h"
+#include "download/download_job.h"
 #include "platform/messages.h"
 
 namespace tarnel::bench {
@@ -33,7 +33,11 @@ struct WindowFigures {
 
 class BenchWindow {
  public:
-  explicit BenchWindow(std::shared_ptr<download::ProgressMailbox> progress);
+  BenchWindow();
+
+  // Loop thread, or before the job starts: the job whose counters and outcome
+  // the window reads.
+  void Attach(download::DownloadJob* job) { job_ = job; }
 
   // Loop thread: the window procedure.
   platform::LRESULT Procedure(std::uint32_t message, platform::WPARAM wParam, platform::LPARAM lParam);
@@ -51,7 +55,7 @@ class BenchWindow {
   void SendOther(const nlohmann::json& notification);
   void End(bool finished);
 
-  std::shared_ptr<download::ProgressMailbox> progress_;
+  download::DownloadJob* job_ = nullptr;
   WindowFigures figures_;
   std::mutex mutex_;
   std::condition_variable ended_;

@@ -1,13 +1,10 @@
 #include "job_run.h"
 
-#include <curl/curl.h>
-
 #include <chrono>
 #include <memory>
 
 #include "download/download_messages.h"
-#include "download/download_worker.h"
-#include "download/progress_mailbox.h"
+#include "download/download_job.h"
 #include "page_ticker.h"
 #include "platform/window_handle.h"
 #include "process_memory.h"
@@ -19,14 +16,14 @@ namespace {
 constexpr std::chrono::milliseconds kPageTickInterval{10};
 }
 
-JobRun RunDownloadJob(const std::string& url, const std::string& path) {
+JobRun RunDownloadJob(const std::string& url, const std::string& path,
+                      const std::optional<download::Sha256Digest>& expectedSha256) {
   JobRun run;
   run.peakReset = ResetPeakResident();
   run.peakBeforeKiB = ReadPeakResidentKiB();
 
   UiLoop loop;
-  auto progress = std::make_shared<download::ProgressMailbox>();
-  BenchWindow window(progress);
+  BenchWindow window;
   auto handle = platform::WindowHandle::Create([&loop](std::function<void()> task) { loop.Post(std::move(task)); },
                                                [&window](std::uint32_t message, platform::WPARAM wParam,
                                                          platform::LPARAM lParam) {
@@ -38,12 +35,19 @@ JobRun RunDownloadJob(const std::string& url, const std::string& path) {
   // the worker.
   const auto start = std::chrono::steady_clock::now();
   handle->PostMessage(download::WM_DNLD_START, 0, 0);
-  auto worker = std::make_unique<download::DownloadWorker>(
-      download::DownloadRequest{url, path, curl_easy_init(), handle, progress, download::TransferLimits{}});
+  download::JobRequest request;
+  request.url = url;
+  request.path = path;
+  request.replaceExisting = true;
+  request.expectedSha256 = expectedSha256;
+  request.window = handle;
+  auto job = std::make_unique<download::DownloadJob>(std::move(request));
+  window.Attach(job.get());
   run.finished = window.WaitForEnd();
 
   page.Stop();
-  worker.reset();  // joins the ended worker thread
+  loop.Post([&window] { window.Attach(nullptr); });
+  job.reset();  // joins the ended worker thread
   loop.Post([handle] { handle->Destroy(); });
   loop.Stop();
   run.peakAfterKiB = ReadPeakResidentKiB();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "bench_window.h"
+#include "download/sha256.h"
 
 namespace tarnel::bench {
 
@@ -23,8 +24,9 @@ struct JobRun {
   std::optional<std::uint64_t> peakAfterKiB;
 };
 
-// Main thread of the benchmark. Downloads url to path; curl_global_init must
-// have been called.
-JobRun RunDownloadJob(const std::string& url, const std::string& path);
+// Main thread of the benchmark. Downloads url to path, checked against
+// `expectedSha256` when given; curl_global_init must have been called.
+JobRun RunDownloadJob(const std::string& url, const std::string& path,
+                      const std::optional<download::Sha256Digest>& expectedSha256 = std::nullopt);
 
 }  // namespace tarnel::bench

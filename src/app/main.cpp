@@ -4,12 +4,16 @@
 
 #include "app/tarnel_app.h"
 #include "platform/gtk/gtk_platform.h"
+#include "service/curl_handles.h"
 
 namespace {
 tarnel::app::CTarnelApp theApp;
 }
 
 int main(int argc, char** argv) {
+  // libcurl's global state is set up once, before any thread starts, and torn
+  // down after the last transfer has ended.
+  const tarnel::service::CurlGlobal curl;
   // The command line changes nothing; GTK only takes its own display options.
   try {
     tarnel::platform::gtk::GtkPlatform platform(argc, argv);

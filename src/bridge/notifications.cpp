@@ -43,7 +43,12 @@ json MakeCloseNotification() {
   return notification;
 }
 
-json MakeFailedNotification() { return MakeDnld(0, "dnld_failed"); }
+json MakeFailedNotification(download::FailureReason reason, long httpStatus) {
+  json notification = MakeDnld(0, "dnld_failed");
+  notification["reason"] = std::string(download::ReasonText(reason));
+  if (reason == download::FailureReason::kHttp) notification["http_status"] = httpStatus;
+  return notification;
+}
 
 std::string SerializeNotification(const json& notification) { return notification.dump(); }
 

@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "download/failure_reason.h"
+
 namespace tarnel::bridge {
 
 nlohmann::json MakeStartNotification();
@@ -15,8 +17,9 @@ nlohmann::json MakeFinishNotification(unsigned state);
 // The percentage divides first, then multiplies by 100.
 nlohmann::json MakeProgressNotification(std::uint64_t dlNow, std::int64_t dlTotal);
 nlohmann::json MakeCloseNotification();
-// Sent when a transfer fails, so the page can offer a retry.
-nlohmann::json MakeFailedNotification();
+// Sent when a job ends without a file, so the page can say why and offer a
+// retry; "http_status" only with the reason "http".
+nlohmann::json MakeFailedNotification(download::FailureReason reason, long httpStatus = 0);
 
 // Compact text: no whitespace, strict UTF-8.
 std::string SerializeNotification(const nlohmann::json& notification);

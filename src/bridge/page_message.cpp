@@ -24,7 +24,7 @@ std::optional<PageMessage> ParsePageMessage(const std::string& utf8) {
 }
 
 PageAction FindPageAction(std::string_view type) {
-  static constexpr std::array<std::pair<std::string_view, PageAction>, 13> kActions{{
+  static constexpr std::array<std::pair<std::string_view, PageAction>, 14> kActions{{
       {"open_url", PageAction::kOpenUrl},
       {"install", PageAction::kInstall},
       {"open_dnld_dir", PageAction::kOpenDnldDir},
@@ -38,6 +38,7 @@ PageAction FindPageAction(std::string_view type) {
       {"mousedown", PageAction::kMouseDown},
       {"mouseup", PageAction::kMouseUp},
       {"mousemove", PageAction::kMouseMove},
+      {"dnld_cancel", PageAction::kDnldCancel},
   }};
   for (const auto& [name, action] : kActions) {
     if (name == type) return action;

@@ -31,6 +31,7 @@ enum class PageAction {
   kMouseDown,
   kMouseUp,
   kMouseMove,
+  kDnldCancel,
   kNone,
 };
 

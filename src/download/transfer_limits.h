@@ -6,10 +6,11 @@
 namespace tarnel::download {
 
 struct TransferLimits {
-  long connectTimeoutSeconds = 30;  // no connection within this: failure
+  long connectTimeoutSeconds = 30;  // no connection within this: the attempt failed
   long lowSpeedLimit = 1;           // bytes a second ...
-  long lowSpeedTimeSeconds = 60;    // ... below which for this long: failure
+  long lowSpeedTimeSeconds = 60;    // ... below which for this long: the attempt failed
   long maxRedirects = 10;
+  int maxRetries = 5;               // attempts after the first one that made no progress
   std::string caFile;               // empty: libcurl's default certificates
 };
 

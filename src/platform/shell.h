@@ -2,6 +2,7 @@
 // What the application asks of the desktop: known folders and starting
 // programs. Nothing here waits on the UI thread for a program to end.
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace tarnel::platform {
@@ -26,6 +27,11 @@ class ISystem {
   virtual ~ISystem() = default;
   // Full path of the running executable.
   virtual std::string GetModuleFileName() = 0;
+  // Any thread. The proxy the desktop is set to use for `url`, as libcurl
+  // takes it ("http://host:port", "socks5://..."): an empty text for a direct
+  // connection, nothing when the desktop gives no answer (libcurl's own
+  // rules then apply). May block while the desktop decides.
+  virtual std::optional<std::string> ProxyForUrl(const std::string& url) = 0;
 };
 
 }  // namespace tarnel::platform

@@ -2,6 +2,9 @@
 
 #include <curl/curl.h>
 
+#include "service/curl_handles.h"
+#include "service/info_request.h"
+
 namespace tarnel::service {
 
 namespace {
@@ -28,27 +31,26 @@ void AddPart(curl_mime* form, const char* name, const std::string& value) {
 // transfer-info callback only about once a second, which would hold up the
 // sender's shutdown that long.
 void Perform(CURL* curl, const std::atomic<bool>* cancel) {
-  CURLM* multi = curl_multi_init();
-  if (multi == nullptr) {
+  CurlMulti multi(curl_multi_init());
+  if (!multi) {
     curl_easy_perform(curl);
     return;
   }
-  curl_multi_add_handle(multi, curl);
+  CurlMultiAttachment attachment(multi.get(), curl);
   int running = 1;
   while (running > 0 && !(cancel != nullptr && cancel->load())) {
-    if (curl_multi_perform(multi, &running) != CURLM_OK) break;
-    if (running > 0) curl_multi_poll(multi, nullptr, 0, 50, nullptr);
+    if (curl_multi_perform(multi.get(), &running) != CURLM_OK) break;
+    if (running > 0) curl_multi_poll(multi.get(), nullptr, 0, 50, nullptr);
   }
-  curl_multi_remove_handle(multi, curl);
-  curl_multi_cleanup(multi);
 }
 
 }  // namespace
 
 void SendEventReport(const std::string& logUrl, const EventReport& report, const TransferSettings& settings,
                      const std::atomic<bool>* cancel) {
-  CURL* curl = curl_easy_init();
-  if (curl == nullptr) return;  // the event is dropped
+  CurlEasy handle(curl_easy_init());
+  if (!handle) return;  // the event is dropped
+  CURL* curl = handle.get();
 
   curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "POST");
   curl_easy_setopt(curl, CURLOPT_URL, logUrl.c_str());
@@ -56,11 +58,11 @@ void SendEventReport(const std::string& logUrl, const EventReport& report, const
   curl_easy_setopt(curl, CURLOPT_DEFAULT_PROTOCOL, "https");
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
 
-  curl_mime* form = curl_mime_init(curl);
-  AddPart(form, "downloader_id", std::to_string(report.downloaderId));
-  AddPart(form, "event", report.event);
-  AddPart(form, "uuid", report.uuid);
-  curl_easy_setopt(curl, CURLOPT_MIMEPOST, form);
+  CurlMime form(curl_mime_init(curl));
+  AddPart(form.get(), "downloader_id", std::to_string(report.downloaderId));
+  AddPart(form.get(), "event", report.event);
+  AddPart(form.get(), "uuid", report.uuid);
+  curl_easy_setopt(curl, CURLOPT_MIMEPOST, form.get());
 
   // libcurl turns a followed 301/302/303 into a bodiless request unless told
   // to keep the form; the report must reach the final endpoint whole.
@@ -70,14 +72,14 @@ void SendEventReport(const std::string& logUrl, const EventReport& report, const
   curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, settings.totalTimeoutMs);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   if (!settings.caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, settings.caFile.c_str());
+  ApplyProxy(curl, logUrl, settings);
   curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, AbortWhenCancelled);
   curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(cancel));
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
 
   Perform(curl, cancel);  // fire and forget: the result is not examined
-
-  curl_mime_free(form);
-  curl_easy_cleanup(curl);
+  // The form goes before the handle that it was made for.
+  form.reset();
 }
 
 }  // namespace tarnel::service

@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include "service/curl_handles.h"
+
 namespace tarnel::service {
 
 std::size_t WriteToStringCallback(char* data, std::size_t size, std::size_t count, void* target) {
@@ -16,25 +18,25 @@ std::size_t WriteToStringCallback(char* data, std::size_t size, std::size_t coun
 }
 
 std::optional<std::string> FetchInfo(const std::string& url, const TransferSettings& settings) {
-  std::optional<std::string> body;
-  // The process keeps its own reference on the global state, so this pair
-  // never tears libcurl down.
-  curl_global_init(CURL_GLOBAL_ALL);
-  if (CURL* curl = curl_easy_init()) {
-    AnswerBuffer answer;
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToStringCallback);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
-    // Bounds: the window stays off screen until this returns.
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, settings.connectTimeoutMs);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, settings.totalTimeoutMs);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    if (!settings.caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, settings.caFile.c_str());
-    if (curl_easy_perform(curl) == CURLE_OK && !answer.overflow) body = std::move(answer.text);
-    curl_easy_cleanup(curl);
-  }
-  curl_global_cleanup();
-  return body;
+  CurlEasy curl(curl_easy_init());
+  if (!curl) return std::nullopt;
+  AnswerBuffer answer;
+  curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, WriteToStringCallback);
+  curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &answer);
+  // Bounds: the window stays off screen until this returns.
+  curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT_MS, settings.connectTimeoutMs);
+  curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, settings.totalTimeoutMs);
+  curl_easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L);
+  if (!settings.caFile.empty()) curl_easy_setopt(curl.get(), CURLOPT_CAINFO, settings.caFile.c_str());
+  ApplyProxy(curl.get(), url, settings);
+  if (curl_easy_perform(curl.get()) != CURLE_OK || answer.overflow) return std::nullopt;
+  return std::move(answer.text);
+}
+
+void ApplyProxy(CURL* curl, const std::string& url, const TransferSettings& settings) {
+  if (!settings.proxy) return;
+  if (const std::optional<std::string> proxy = settings.proxy(url)) curl_easy_setopt(curl, CURLOPT_PROXY, proxy->c_str());
 }
 
 }  // namespace tarnel::service

@@ -2,6 +2,8 @@
 // The service info request: one blocking GET of the info address whose body
 // is collected into memory. Runs on the calling thread (the main thread at
 // startup); libcurl must have been initialised globally by the process.
+#include <curl/curl.h>
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -28,5 +30,8 @@ std::size_t WriteToStringCallback(char* data, std::size_t size, std::size_t coun
 // the HTTP status. Redirects are not followed. Returns nothing when the
 // transfer fails, times out (per `settings`) or the answer passes 1 MiB.
 std::optional<std::string> FetchInfo(const std::string& url, const TransferSettings& settings = {});
+
+// Sets the proxy that `settings` names for `url` on a transfer.
+void ApplyProxy(CURL* curl, const std::string& url, const TransferSettings& settings);
 
 }  // namespace tarnel::service

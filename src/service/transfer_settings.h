@@ -1,5 +1,7 @@
 #pragma once
 // Bounds and trust settings shared by the calls to the download service.
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace tarnel::service {
@@ -13,6 +15,9 @@ struct TransferSettings {
   long connectTimeoutMs = 10000;
   // Longest time for the whole transfer, connection included.
   long totalTimeoutMs = 30000;
+  // libcurl's proxy for a URL (an empty text: direct); nothing, or no
+  // function, leaves libcurl's own rules. Called on the transfer's thread.
+  std::function<std::optional<std::string>(const std::string& url)> proxy;
 };
 
 }  // namespace tarnel::service

@@ -1,11 +1,6 @@
 // Construction, the message map, dialog initialisation and the browser host.
 #include "window/tarnel_dlg.h"
 
-#include <curl/curl.h>
-
-#include <mutex>
-
-#include "download/download_worker.h"
 #include "service/config.h"
 
 namespace tarnel::window {
@@ -13,12 +8,13 @@ namespace tarnel::window {
 using namespace platform;
 
 namespace {
-// libcurl is initialised once for the process, before any thread starts, and
-// never cleaned up, so the service calls' own init/cleanup pairs cannot tear
-// it down under a running transfer.
-void InitTransferLibraryOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_ALL); });
+// Service calls go through the proxy the desktop sets, as the page does. The
+// platform outlives the window and its event sender.
+DlgOptions WithProxy(DlgOptions options, Platform& platform) {
+  if (!options.transfer.proxy) {
+    options.transfer.proxy = [&system = platform.system](const std::string& url) { return system.ProxyForUrl(url); };
+  }
+  return options;
 }
 }  // namespace
 
@@ -32,16 +28,16 @@ CTarnelDlg::CTarnelDlg(Platform& platform, DlgOptions options)
       m_ptDragLast{0, 0},
       m_pDnldCurl(nullptr),
       m_nDnldState(0),
-      m_options(std::move(options)),
+      m_options(WithProxy(std::move(options), platform)),
       m_eventSender(m_options.logUrl.empty() ? service::LogUrl() : m_options.logUrl, m_options.transfer,
-                    m_options.reportDrainBudget) {
-  InitTransferLibraryOnce();
-}
+                    m_options.reportDrainBudget) {}
 
 CTarnelDlg::~CTarnelDlg() {
   // The worker posts only to the window handle, which is gone by now; stop it
-  // and wait so its transfer does not outlive the window.
+  // and wait so its transfer does not outlive the window. A kept part file
+  // is only worth something while the program runs.
   StopDownload();
+  if (m_keptPart) download::RemoveIfSame(m_keptPart->partPath, m_keptPart->identity);
   m_webView.reset();
   m_controller.reset();
 }

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "download/download_job.h"
 #include "download/download_messages.h"
 #include "download/transfer_limits.h"
 #include "platform/geometry.h"
@@ -19,11 +20,6 @@
 #include "window/dialog_ex.h"
 
 typedef void CURL;
-
-namespace tarnel::download {
-class DownloadWorker;
-class ProgressMailbox;
-}
 
 namespace tarnel::window {
 
@@ -40,6 +36,7 @@ struct DlgOptions {
   service::TransferSettings transfer;   // service calls
   std::chrono::milliseconds reportDrainBudget{2000};
   download::TransferLimits download;    // the download job's transfer
+  download::JobHooks downloadHooks;     // the download job's waits
 };
 
 class CTarnelDlg : public CDialogEx {
@@ -94,6 +91,7 @@ class CTarnelDlg : public CDialogEx {
   void OnInstall();
   void OnInstallFailed();
   void OnDnld(nlohmann::json& data);
+  void OnDnldCancel();
   void OnPostData(nlohmann::json& data);
   void OnClose(nlohmann::json& data);
   void OnResizeWindow(nlohmann::json& data);
@@ -119,14 +117,20 @@ class CTarnelDlg : public CDialogEx {
   std::shared_ptr<platform::IWebView> m_webView;
   bool m_bDragging;
   platform::Point m_ptDragLast;
+  // Each attempt of the job makes and owns its own transfer handle, so the
+  // window never holds one.
   CURL* m_pDnldCurl;
-  std::unique_ptr<download::DownloadWorker> m_pDnldThread;
+  std::unique_ptr<download::DownloadJob> m_pDnldThread;
   unsigned m_nDnldState;
 
   // Beyond the record: a job counts as started from StartDownload on, so a
   // second "dnld" while the save dialog is open cannot start another.
   bool m_bDnldStarting = false;
-  std::shared_ptr<download::ProgressMailbox> m_progress;
+  // The SHA-256 the page gave with the "dnld" being started.
+  std::optional<download::Sha256Digest> m_dnldSha256;
+  // What a job that failed on the network left, for a later "dnld" of the
+  // same URL and target to resume; removed when the window goes.
+  std::optional<download::KeptPart> m_keptPart;
   DlgOptions m_options;
   service::EventSender m_eventSender;
 };

@@ -1,11 +1,9 @@
 // The download job and the shell actions that use its file.
-#include <curl/curl.h>
+#include <stdexcept>
 
 #include "bridge/notifications.h"
 #include "bridge/page_message.h"
-#include "download/download_worker.h"
 #include "download/file_name.h"
-#include "download/progress_mailbox.h"
 #include "platform/text.h"
 #include "window/tarnel_dlg.h"
 
@@ -37,7 +35,13 @@ void CTarnelDlg::OnDnld(json& data) {
   m_strDnldUrl.clear();
   const std::string url = bridge::ReadString(data, "url");
   const bool silent = bridge::ReadBool(data, "silent");
+  std::optional<download::Sha256Digest> sha256;
+  if (data.contains("sha256")) {
+    sha256 = download::ParseSha256Hex(bridge::ReadString(data, "sha256"));
+    if (!sha256) throw std::invalid_argument("sha256 must be 64 hexadecimal digits");
+  }
   m_strDnldUrl = WidenThreadAcp(url);
+  m_dnldSha256 = sha256;
   StartDownload(silent);
 }
 
@@ -47,6 +51,8 @@ void CTarnelDlg::StartDownload(bool silent) {
   const std::string folder = m_platform.shell.GetDownloadsFolder();
   const std::string name = download::FileNameFromUrl(m_strDnldUrl);
 
+  // A silent download never replaces a file; one the user chose may.
+  bool replaceExisting = false;
   if (silent && !folder.empty()) {
     m_strDnldPath = download::JoinFolder(folder, name);
   } else {
@@ -61,23 +67,43 @@ void CTarnelDlg::StartDownload(bool silent) {
       return;
     }
     m_strDnldPath = *chosen;
+    replaceExisting = true;
   }
 
   auto hwnd = GetSafeHwnd();
   if (hwnd) hwnd->PostMessage(WM_DNLD_START, 0, 0);
-  // The handle and the thread belong to the worker from here on; a previous,
-  // ended worker is joined first.
+
+  download::JobRequest request;
+  request.url = NarrowThreadAcp(m_strDnldUrl);
+  request.path = NarrowThreadAcp(m_strDnldPath);
+  request.replaceExisting = replaceExisting;
+  request.expectedSha256 = m_dnldSha256;
+  request.window = hwnd;
+  request.limits = m_options.download;
+  request.proxy = m_options.transfer.proxy;
+  // Only a part of this very URL and target is resumed; any other goes.
+  if (m_keptPart && (m_keptPart->url != request.url || m_keptPart->target != request.path)) {
+    download::RemoveIfSame(m_keptPart->partPath, m_keptPart->identity);
+    m_keptPart.reset();
+  }
+  request.resume = std::exchange(m_keptPart, std::nullopt);
+  // A previous, ended job is joined first.
   m_pDnldThread.reset();
-  m_pDnldCurl = curl_easy_init();
-  m_progress = std::make_shared<download::ProgressMailbox>();
-  m_pDnldThread = std::make_unique<download::DownloadWorker>(download::DownloadRequest{
-      NarrowThreadAcp(m_strDnldUrl), NarrowThreadAcp(m_strDnldPath), m_pDnldCurl, hwnd, m_progress,
-      m_options.download});
+  m_pDnldThread = std::make_unique<download::DownloadJob>(std::move(request), m_options.downloadHooks);
 }
 
 void CTarnelDlg::StopDownload() {
+  if (m_pDnldThread) {
+    if (auto kept = m_pDnldThread->TakeKeptPart(); kept && !m_keptPart) m_keptPart = std::move(kept);
+  }
   m_pDnldThread.reset();
-  m_pDnldCurl = nullptr;
+}
+
+void CTarnelDlg::OnDnldCancel() {
+  // With no job transferring or waiting there is nothing to stop.
+  if (!m_pDnldThread) return;
+  const download::JobState state = m_pDnldThread->State();
+  if (state == download::JobState::kRunning || state == download::JobState::kWaiting) m_pDnldThread->Cancel();
 }
 
 LRESULT CTarnelDlg::OnDnldStart(WPARAM, LPARAM) {
@@ -89,27 +115,33 @@ LRESULT CTarnelDlg::OnDnldStart(WPARAM, LPARAM) {
 LRESULT CTarnelDlg::OnDlProgress(WPARAM wParam, LPARAM lParam) {
   // The newest counters the worker left, which may be newer than the message's.
   std::optional<download::ProgressCounters> counters;
-  if (m_progress) counters = m_progress->Take();
+  if (m_pDnldThread) counters = m_pDnldThread->TakeProgress();
   if (!counters) counters = download::ProgressCounters{static_cast<std::uint64_t>(wParam), static_cast<std::int64_t>(lParam)};
   SendToPage(bridge::MakeProgressNotification(counters->now, counters->total));
   return 0;
 }
 
 LRESULT CTarnelDlg::OnDnldFinished(WPARAM, LPARAM) {
-  // The last counters reach the page before the finish.
-  if (m_progress) {
-    if (auto counters = m_progress->Take()) SendToPage(bridge::MakeProgressNotification(counters->now, counters->total));
+  if (m_pDnldThread && m_nDnldState != 2) {
+    // The last counters reach the page before the finish, and "install" runs
+    // the file where it really is (a silent download may have taken "name (1)").
+    if (auto counters = m_pDnldThread->TakeProgress()) {
+      SendToPage(bridge::MakeProgressNotification(counters->now, counters->total));
+    }
+    const download::JobOutcome outcome = m_pDnldThread->Outcome();
+    if (outcome.state == download::JobState::kFinished) m_strDnldPath = WidenThreadAcp(outcome.finalPath);
   }
   m_nDnldState = 2;
   SendToPage(bridge::MakeFinishNotification(m_nDnldState));
   return 0;
 }
 
-LRESULT CTarnelDlg::OnDnldFailed(WPARAM, LPARAM) {
-  // The job is over: a later "dnld" starts again.
+LRESULT CTarnelDlg::OnDnldFailed(WPARAM wParam, LPARAM lParam) {
+  // The job is over: a later "dnld" starts again, resuming what it kept.
   m_nDnldState = 0;
   m_bDnldStarting = false;
-  SendToPage(bridge::MakeFailedNotification());
+  StopDownload();
+  SendToPage(bridge::MakeFailedNotification(static_cast<download::FailureReason>(wParam), static_cast<long>(lParam)));
   return 0;
 }
 

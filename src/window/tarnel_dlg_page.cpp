@@ -68,6 +68,9 @@ void CTarnelDlg::DispatchPageMessage(const std::string& type, json& data) {
     case PageAction::kMouseMove:
       OnMouseCommand(WM_MOUSEMOVE, data, false);
       break;
+    case PageAction::kDnldCancel:
+      OnDnldCancel();
+      break;
     case PageAction::kNone:
       break;
   }

@@ -12,8 +12,23 @@ TEST(Notifications, FixedNotificationsHaveTheirExactText) {
             R"({"msg_type":"dnld","status":2,"status_text":"dnld_finished"})");
   EXPECT_EQ(SerializeNotification(MakeCloseNotification()),
             R"({"msg_type":"close","status":1,"status_text":"dnld_running"})");
-  EXPECT_EQ(SerializeNotification(MakeFailedNotification()),
-            R"({"msg_type":"dnld","status":0,"status_text":"dnld_failed"})");
+}
+
+TEST(Notifications, FailureCarriesItsReasonAndTheStatusOnlyForHttp) {
+  using download::FailureReason;
+  EXPECT_EQ(SerializeNotification(MakeFailedNotification(FailureReason::kNetwork)),
+            R"({"msg_type":"dnld","reason":"network","status":0,"status_text":"dnld_failed"})");
+  EXPECT_EQ(SerializeNotification(MakeFailedNotification(FailureReason::kHttp, 404)),
+            R"({"http_status":404,"msg_type":"dnld","reason":"http","status":0,"status_text":"dnld_failed"})");
+  // A status that came with another reason is not the page's business.
+  EXPECT_EQ(SerializeNotification(MakeFailedNotification(FailureReason::kCancelled, 503)),
+            R"({"msg_type":"dnld","reason":"cancelled","status":0,"status_text":"dnld_failed"})");
+  const std::pair<FailureReason, const char*> reasons[] = {{FailureReason::kDiskFull, "disk_full"},
+                                                          {FailureReason::kFile, "file"},
+                                                          {FailureReason::kChecksum, "checksum"}};
+  for (const auto& [reason, text] : reasons) {
+    EXPECT_EQ(MakeFailedNotification(reason)["reason"], text);
+  }
 }
 
 TEST(Notifications, ProgressMembersComeInKeyOrderWithTheDivisionFirst) {

@@ -4,7 +4,6 @@
 #include <atomic>
 #include <thread>
 
-#include "download/file_name.h"
 #include "download/progress_mailbox.h"
 
 namespace tarnel::download {
@@ -69,18 +68,6 @@ TEST(ProgressMailbox, ConcurrentUpdatesNeverTearTheCounters) {
   worker.join();
   if (auto counters = mailbox.Take()) last = counters->now;
   EXPECT_EQ(last, 200000u);
-}
-
-TEST(FileName, LastSegmentOfTheUrlUndecoded) {
-  EXPECT_EQ(FileNameFromUrl("https://h/files/setup.exe"), "setup.exe");
-  EXPECT_EQ(FileNameFromUrl("https://h/setup.exe?v=2#top"), "setup.exe?v=2#top");
-  EXPECT_EQ(FileNameFromUrl("https://h/a%20b.exe"), "a%20b.exe");
-  EXPECT_EQ(FileNameFromUrl("https://h/dir/"), "");
-  EXPECT_EQ(FileNameFromUrl("setup.exe"), "");
-  EXPECT_EQ(JoinFolder("/home/u/Downloads", "setup.exe?v=2"), "/home/u/Downloads/setup.exe?v=2");
-  EXPECT_TRUE(IsUsableFilePath("/d/setup.exe"));
-  EXPECT_TRUE(IsUsableFilePath("/d/...exe"));
-  for (const char* path : {"/d/", "/d/.", "/d/..", "", "."}) EXPECT_FALSE(IsUsableFilePath(path)) << path;
 }
 
 }  // namespace

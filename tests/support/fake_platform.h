@@ -48,6 +48,7 @@ class FakePlatform : public platform::IDialogWindow,
   bool elevationRefused = false;  // RunElevated reports failure through the loop
   bool createEnvironmentFails = false;
   bool createControllerFails = false;
+  std::optional<std::string> proxyAnswer;  // what ProxyForUrl answers
 
   // Events. Create sends WM_CREATE (a window handle exists from then on),
   // InitDialog sends WM_INITDIALOG.
@@ -102,6 +103,7 @@ class FakePlatform : public platform::IDialogWindow,
 
   // ISystem
   std::string GetModuleFileName() override { return moduleFileName; }
+  std::optional<std::string> ProxyForUrl(const std::string&) override { return proxyAnswer; }
 
   // Queues a task as the main loop would run it.
   void Schedule(std::function<void()> task);

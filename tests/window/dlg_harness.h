@@ -39,6 +39,7 @@ class DlgHarness {
     options.logUrl = service.Url(kLogPath);
     options.reportDrainBudget = std::chrono::milliseconds(3000);
     options.download = downloadLimits;
+    options.downloadHooks = downloadHooks;
     dlg = std::make_unique<window::CTarnelDlg>(fake.platform(), options);
     fake.Create(*dlg);
     fake.InitDialog();
@@ -73,6 +74,8 @@ class DlgHarness {
   std::string infoBody = R"({"code":200,"data":{"name":"Demo 演示","url1":"http://127.0.0.1:1/page.html"}})";
   std::string config;
   download::TransferLimits downloadLimits;
+  // Retries follow at once: the window's tests are not about the backoff.
+  download::JobHooks downloadHooks{[](std::chrono::milliseconds) {}, [] { return 0.0; }};
   TempDir dir;
   HttpTestServer service;
   FakePlatform fake;

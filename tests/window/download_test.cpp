@@ -19,7 +19,12 @@ namespace fs = std::filesystem;
 
 const char kStart[] = R"({"msg_type":"dnld","status":1,"status_text":"dnld_start"})";
 const char kFinish[] = R"({"msg_type":"dnld","status":2,"status_text":"dnld_finished"})";
-const char kFailed[] = R"({"msg_type":"dnld","status":0,"status_text":"dnld_failed"})";
+const char kFailed[] = R"({"msg_type":"dnld","reason":"network","status":0,"status_text":"dnld_failed"})";
+const char kFailed404[] =
+    R"({"http_status":404,"msg_type":"dnld","reason":"http","status":0,"status_text":"dnld_failed"})";
+const char kFailed500[] =
+    R"({"http_status":500,"msg_type":"dnld","reason":"http","status":0,"status_text":"dnld_failed"})";
+const char kFailedFile[] = R"({"msg_type":"dnld","reason":"file","status":0,"status_text":"dnld_failed"})";
 
 std::string Payload(size_t size) {
   std::string data(size, '\0');
@@ -88,10 +93,19 @@ class Download : public ::testing::Test {
                                  return false;
                                });
     });
+    // Answers, then sends nothing at all.
+    files.Get("/files/silent.exe", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_content_provider(payload.size(), "application/octet-stream",
+                               [this](size_t, size_t, httplib::DataSink&) {
+                                 files.Hold();
+                                 return false;
+                               });
+    });
     files.Start();
     fs::create_directory(downloads());
     h.fake.downloadsFolder = downloads();
     h.downloadLimits.lowSpeedTimeSeconds = 1;
+    h.downloadLimits.maxRetries = 2;
     h.Start();
   }
   void TearDown() override { files.Release(); }
@@ -157,13 +171,16 @@ TEST_F(Download, ChunkedAnswerGivesNoProgressButFinishes) {
 
 TEST_F(Download, ErrorAnswersFailLeaveNoFileAndKeepAnExistingOne) {
   WriteFile(target("missing.exe"), "the user's own file");
-  long failures = 0;
-  for (const char* path : {"/files/missing.exe", "/files/broken.exe"}) {
-    Dnld(files.Url(path));
-    ASSERT_TRUE(WaitForPageMessage(kFailed, ++failures)) << path;
-    EXPECT_EQ(h.dlg->DnldState(), 0u);
-  }
-  EXPECT_EQ(Statuses(), (Lines{kStart, kFailed, kStart, kFailed}));
+  Dnld(files.Url("/files/missing.exe"));
+  ASSERT_TRUE(WaitForPageMessage(kFailed404));
+  EXPECT_EQ(h.dlg->DnldState(), 0u);
+  // A 404 is final; a 500 is tried again before the page hears of it.
+  EXPECT_EQ(files.RequestCount(), 1u);
+  Dnld(files.Url("/files/broken.exe"));
+  ASSERT_TRUE(WaitForPageMessage(kFailed500));
+  EXPECT_EQ(h.dlg->DnldState(), 0u);
+  EXPECT_EQ(files.RequestCount(), 1u + 3u);
+  EXPECT_EQ(Statuses(), (Lines{kStart, kFailed404, kStart, kFailed500}));
   EXPECT_EQ(ReadFile(target("missing.exe")), "the user's own file");
   EXPECT_FALSE(fs::exists(target("broken.exe")));
   EXPECT_EQ(std::distance(fs::directory_iterator(downloads()), fs::directory_iterator()), 1);
@@ -197,31 +214,87 @@ TEST_F(Download, RedirectToALocalFileIsRefused) {
   EXPECT_FALSE(fs::exists(target("passwd")));
 }
 
-TEST_F(Download, DroppedAndStalledConnectionsFail) {
+TEST_F(Download, ConnectionsThatKeepDroppingOrStallingFailAfterTheRetries) {
   Dnld(files.Url("/files/dropped.exe"));
   ASSERT_TRUE(WaitForPageMessage(kFailed));
+  // Without a validator every retry starts over, and gets no further.
+  EXPECT_EQ(files.RequestCount(), 3u);
   EXPECT_FALSE(fs::exists(target("dropped.exe")));
   EXPECT_FALSE(fs::exists(target("dropped.exe.part")));
 
   const auto started = std::chrono::steady_clock::now();
-  Dnld(files.Url("/files/stalled.exe"));
+  Dnld(files.Url("/files/silent.exe"));
   ASSERT_TRUE(WaitForPageMessage(kFailed, 2));
   EXPECT_EQ(Statuses(), (Lines{kStart, kFailed, kStart, kFailed}));
-  // Below one byte a second for the shortened one-second limit.
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
-  EXPECT_FALSE(fs::exists(target("stalled.exe")));
-  EXPECT_FALSE(fs::exists(target("stalled.exe.part")));
+  // Below one byte a second for the shortened one-second limit, three times.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(15));
+  EXPECT_FALSE(fs::exists(target("silent.exe")));
+  EXPECT_FALSE(fs::exists(target("silent.exe.part")));
 }
 
 TEST_F(Download, NamesThatCannotBeAFileFailWithoutTouchingTheFolder) {
+  // A chosen path that names no file of its own.
   long failures = 0;
-  for (const char* path : {"/files/", "/files/.", "/files/.."}) {
-    Dnld(files.Url(path));
-    ASSERT_TRUE(WaitForPageMessage(kFailed, ++failures)) << path;
+  for (const char* chosen : {"/", "/.", "/.."}) {
+    h.fake.saveDialog = [&](const platform::SaveDialogOptions&) { return std::optional<std::string>(downloads() + chosen); };
+    Dnld(files.Url("/files/setup.exe"), false);
+    ASSERT_TRUE(WaitForPageMessage(kFailedFile, ++failures)) << chosen;
   }
-  EXPECT_EQ(Statuses(), (Lines{kStart, kFailed, kStart, kFailed, kStart, kFailed}));
+  EXPECT_EQ(Statuses(), (Lines{kStart, kFailedFile, kStart, kFailedFile, kStart, kFailedFile}));
   EXPECT_EQ(fs::directory_iterator(downloads()), fs::directory_iterator());
   EXPECT_EQ(files.RequestCount(), 0u);
+}
+
+TEST_F(Download, SilentDownloadsNeverReplaceAFileAndInstallRunsTheNewOne) {
+  WriteFile(target("setup.exe"), "the user's own file");
+  Dnld(files.Url("/files/setup.exe"));
+  ASSERT_TRUE(WaitForPageMessage(kFinish));
+  EXPECT_EQ(ReadFile(target("setup.exe")), "the user's own file");
+  EXPECT_EQ(ReadFile(target("setup (1).exe")), payload);
+  EXPECT_EQ(h.dlg->DnldPath(), target("setup (1).exe"));
+  h.fake.TakeCalls();
+  h.Page(R"({"msg_type":"install"})");
+  EXPECT_EQ(h.fake.TakeCalls(), Lines{"RunElevated " + target("setup (1).exe")});
+}
+
+TEST_F(Download, CancelStopsTheTransferAndTheNextDnldStartsOver) {
+  // No job: nothing happens.
+  h.Page(R"({"msg_type":"dnld_cancel"})");
+  EXPECT_TRUE(h.fake.pageMessages().empty());
+
+  Dnld(files.Url("/files/stalled.exe"));
+  ASSERT_TRUE(h.fake.RunPostedUntil([&] { return fs::exists(target("stalled.exe.part")); }, std::chrono::seconds(10)));
+  const auto cancelled = std::chrono::steady_clock::now();
+  h.Page(R"({"msg_type":"dnld_cancel","msg_data":"ignored"})");
+  const char kCancelled[] = R"({"msg_type":"dnld","reason":"cancelled","status":0,"status_text":"dnld_failed"})";
+  ASSERT_TRUE(WaitForPageMessage(kCancelled));
+  EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::milliseconds(1000));
+  EXPECT_EQ(h.dlg->DnldState(), 0u);
+  EXPECT_FALSE(fs::exists(target("stalled.exe.part")));
+  EXPECT_FALSE(fs::exists(target("stalled.exe")));
+
+  Dnld(files.Url("/files/setup.exe"));
+  ASSERT_TRUE(WaitForPageMessage(kFinish));
+  EXPECT_EQ(ReadFile(target("setup.exe")), payload);
+}
+
+TEST_F(Download, TheGivenSha256DecidesWhetherTheFileIsKept) {
+  // Not 64 hex digits: an error of the message, nothing starts.
+  for (const char* bad : {R"("abc")", "7", R"("zz00000000000000000000000000000000000000000000000000000000000000")"}) {
+    h.Page(std::string(R"({"msg_type":"dnld","msg_data":{"url":")") + files.Url("/files/setup.exe") +
+           R"(","silent":true,"sha256":)" + bad + "}}");
+  }
+  EXPECT_TRUE(h.fake.pageMessages().empty());
+  EXPECT_EQ(files.RequestCount(), 0u);
+  EXPECT_EQ(h.dlg->DnldState(), 0u);
+
+  const std::string wrong(64, '0');
+  h.Page(json{{"msg_type", "dnld"},
+              {"msg_data", {{"url", files.Url("/files/setup.exe")}, {"silent", true}, {"sha256", wrong}}}}
+             .dump());
+  ASSERT_TRUE(
+      WaitForPageMessage(R"({"msg_type":"dnld","reason":"checksum","status":0,"status_text":"dnld_failed"})"));
+  EXPECT_EQ(fs::directory_iterator(downloads()), fs::directory_iterator());
 }
 
 TEST_F(Download, RepeatedDnldRepeatsTheLastNotificationAndStartsNoSecondJob) {
@@ -251,7 +324,7 @@ TEST_F(Download, SaveDialogChoosesTheTargetAndADnldMeanwhileIsIgnored) {
   EXPECT_EQ(dialogs, 1);
   const Lines calls = h.fake.TakeCalls();
   EXPECT_EQ(calls.front(),
-            "ShowSaveDialog setup.exe?v=2 ext=txt overwritePrompt=1 [应用程序(*.exe)|*.exe] [所有文件(*.*)|*.*]");
+            "ShowSaveDialog setup.exe ext=txt overwritePrompt=1 [应用程序(*.exe)|*.exe] [所有文件(*.*)|*.*]");
   EXPECT_EQ(ReadFile(h.dir.file("chosen.exe")), payload);
   EXPECT_EQ(files.RequestCount(), 1u);
 }

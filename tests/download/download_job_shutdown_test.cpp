@@ -1,5 +1,5 @@
-// The worker under repeated start and cancel: every cancel ends the thread
-// quickly and leaves no file behind.
+// The job under repeated start and destruction: every destruction ends the
+// worker quickly and leaves no file behind; and a host that never answers.
 #include <gtest/gtest.h>
 
 #include <curl/curl.h>
@@ -15,14 +15,14 @@
 #include <mutex>
 
 #include "download/download_messages.h"
-#include "download/download_worker.h"
+#include "download/download_job.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
 
 namespace tarnel::download {
 namespace {
 
-TEST(DownloadWorker, StartAndCancelManyTimesNeverHangsOrLeavesAFile) {
+TEST(DownloadJob, StartAndDestroyManyTimesNeverHangsOrLeavesAFile) {
   curl_global_init(CURL_GLOBAL_ALL);
   test::HttpTestServer server;
   const std::string block(64 * 1024, 'x');
@@ -42,8 +42,11 @@ TEST(DownloadWorker, StartAndCancelManyTimesNeverHangsOrLeavesAFile) {
   const auto started = std::chrono::steady_clock::now();
   for (int i = 0; i < 100; ++i) {
     const std::string path = dir.file("file" + std::to_string(i % 3) + ".bin");
-    DownloadWorker worker(DownloadRequest{server.Url("/slow.bin"), path, curl_easy_init(), window,
-                                          std::make_shared<ProgressMailbox>(), TransferLimits{}});
+    JobRequest request;
+    request.url = server.Url("/slow.bin");
+    request.path = path;
+    request.window = window;
+    DownloadJob job(std::move(request));
     if (i % 2 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     // The destructor cancels and joins.
   }
@@ -87,31 +90,44 @@ class UnansweredPort {
   std::vector<int> fillers_;
 };
 
-TEST(DownloadWorker, NoConnectionWithinTheLimitIsAFailure) {
+TEST(DownloadJob, NoConnectionWithinTheLimitIsANetworkFailure) {
   curl_global_init(CURL_GLOBAL_ALL);
   UnansweredPort port;
   test::TempDir dir;
   std::mutex mutex;
   std::condition_variable changed;
   std::vector<std::uint32_t> messages;
+  platform::WPARAM reason = 0;
   auto window = platform::WindowHandle::Create(
       [&](std::function<void()> task) { task(); },
-      [&](std::uint32_t message, platform::WPARAM, platform::LPARAM) {
+      [&](std::uint32_t message, platform::WPARAM wParam, platform::LPARAM) {
         std::lock_guard lock(mutex);
         messages.push_back(message);
+        reason = wParam;
         changed.notify_all();
         return platform::LRESULT{0};
       });
   TransferLimits limits;
   limits.connectTimeoutSeconds = 1;
+  limits.maxRetries = 1;
   const auto started = std::chrono::steady_clock::now();
-  DownloadWorker worker(DownloadRequest{"http://127.0.0.1:" + std::to_string(port.port()) + "/setup.exe",
-                                        dir.file("setup.exe"), curl_easy_init(), window,
-                                        std::make_shared<ProgressMailbox>(), limits});
+  JobRequest request;
+  request.url = "http://127.0.0.1:" + std::to_string(port.port()) + "/setup.exe";
+  request.path = dir.file("setup.exe");
+  request.window = window;
+  request.limits = limits;
+  std::vector<std::chrono::milliseconds> waits;
+  JobHooks hooks;
+  hooks.wait = [&](std::chrono::milliseconds delay) { waits.push_back(delay); };
+  DownloadJob job(std::move(request), hooks);
   std::unique_lock lock(mutex);
   ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(20), [&] { return !messages.empty(); }));
   EXPECT_EQ(messages, std::vector<std::uint32_t>{WM_DNLD_FAILED});
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  EXPECT_EQ(reason, static_cast<platform::WPARAM>(FailureReason::kNetwork));
+  // A connect timeout is worth another try: two attempts of about a second each.
+  EXPECT_EQ(waits.size(), 1u);
+  EXPECT_EQ(job.Outcome().attempts, 2);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8));
   EXPECT_FALSE(std::filesystem::exists(dir.file("setup.exe")));
   EXPECT_FALSE(std::filesystem::exists(dir.file("setup.exe.part")));
 }

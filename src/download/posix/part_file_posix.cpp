@@ -1,0 +1,173 @@
+// The part file on POSIX systems: descriptors opened without following links,
+// renameat2 without replacing, fsync of data and folder.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "download/part_file.h"
+
+namespace tarnel::download {
+namespace {
+
+FileError ErrorOf(int error) {
+  if (error == ENOSPC || error == EDQUOT) return FileError::kDiskFull;
+  if (error == EEXIST) return FileError::kExists;
+  return FileError::kOther;
+}
+
+FileIdentity IdentityOf(const struct stat& info) {
+  return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+                      static_cast<std::uint64_t>(info.st_size),
+                      static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+void SyncFolder(const std::string& path) {
+  const int folder = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return;
+  fsync(folder);
+  close(folder);
+}
+
+}  // namespace
+
+PartFile::~PartFile() { Close(); }
+
+PartFile::PartFile(PartFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), size_(std::exchange(other.size_, 0)) {}
+
+PartFile& PartFile::operator=(PartFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::exchange(other.fd_, -1);
+    size_ = std::exchange(other.size_, 0);
+  }
+  return *this;
+}
+
+FileError PartFile::CreateNew(const std::string& path, PartFile& file) {
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0) return ErrorOf(errno);
+  file = PartFile();
+  file.fd_ = fd;
+  file.size_ = 0;
+  return FileError::kNone;
+}
+
+FileError PartFile::Reopen(const std::string& path, const FileIdentity& expected, PartFile& file) {
+  const int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return ErrorOf(errno);
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_dev) != expected.device ||
+      static_cast<std::uint64_t>(info.st_ino) != expected.inode) {
+    close(fd);
+    return FileError::kOther;
+  }
+  if (lseek(fd, 0, SEEK_END) < 0) {
+    close(fd);
+    return FileError::kOther;
+  }
+  file = PartFile();
+  file.fd_ = fd;
+  file.size_ = static_cast<std::uint64_t>(info.st_size);
+  return FileError::kNone;
+}
+
+bool PartFile::IsOpen() const { return fd_ >= 0; }
+
+FileError PartFile::Write(const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(fd_, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return ErrorOf(errno);
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+    size_ += static_cast<std::uint64_t>(written);
+  }
+  return FileError::kNone;
+}
+
+FileError PartFile::Truncate() {
+  if (ftruncate(fd_, 0) != 0 || lseek(fd_, 0, SEEK_SET) < 0) return ErrorOf(errno);
+  size_ = 0;
+  return FileError::kNone;
+}
+
+FileError PartFile::ReadAll(const std::function<void(const char*, std::size_t)>& block) {
+  std::vector<char> buffer(1 << 20);
+  off_t offset = 0;
+  while (true) {
+    const ssize_t n = pread(fd_, buffer.data(), buffer.size(), offset);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return ErrorOf(errno);
+    }
+    if (n == 0) return FileError::kNone;
+    block(buffer.data(), static_cast<std::size_t>(n));
+    offset += n;
+  }
+}
+
+FileError PartFile::Sync() { return fsync(fd_) == 0 ? FileError::kNone : ErrorOf(errno); }
+
+std::optional<FileIdentity> PartFile::Identity() const {
+  struct stat info {};
+  if (fd_ < 0 || fstat(fd_, &info) != 0) return std::nullopt;
+  return IdentityOf(info);
+}
+
+void PartFile::RecordOrigin(const std::string& url) {
+  // Not every file system takes user attributes; the download is fine without.
+  fsetxattr(fd_, "user.xdg.origin.url", url.data(), url.size(), 0);
+}
+
+void PartFile::Close() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+}
+
+FileError CommitPart(const std::string& partPath, const std::string& target, bool replace) {
+  if (replace) {
+    if (std::rename(partPath.c_str(), target.c_str()) != 0) return ErrorOf(errno);
+  } else if (renameat2(AT_FDCWD, partPath.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+    if (errno != EINVAL && errno != ENOSYS) return ErrorOf(errno);
+    // A file system without the flag: a hard link cannot replace either.
+    if (link(partPath.c_str(), target.c_str()) != 0) return ErrorOf(errno);
+    unlink(partPath.c_str());
+  }
+  SyncFolder(target);
+  return FileError::kNone;
+}
+
+void RemoveIfSame(const std::string& path, const FileIdentity& identity) {
+  struct stat info {};
+  if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+  if (static_cast<std::uint64_t>(info.st_dev) != identity.device || static_cast<std::uint64_t>(info.st_ino) != identity.inode) {
+    return;
+  }
+  unlink(path.c_str());
+}
+
+void RemovePath(const std::string& path) { unlink(path.c_str()); }
+
+std::optional<std::uint64_t> FreeSpaceFor(const std::string& path) {
+  struct statvfs info {};
+  if (statvfs(FolderOf(path).c_str(), &info) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+}
+
+}  // namespace tarnel::download
