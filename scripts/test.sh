@@ -20,7 +20,7 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build build-fuzz --target tarnel_web_message_fuzzer -j"$jobs"
 corpus=$(mktemp -d)
 cp tests/fuzz/corpus/* "$corpus"/
-./build-fuzz/tests/tarnel_web_message_fuzzer -max_total_time=60 -max_len=1024 -print_final_stats=1 \
+./build-fuzz/tests/tarnel_web_message_fuzzer -max_total_time=60 -max_len=70000 -len_control=0 -print_final_stats=1 \
   "$corpus" 2> >(grep -v -E '^tarnel: (page message ignored|open_url refused)' >&2)
 rm -rf "$corpus"
 

@@ -14,12 +14,47 @@ std::string DecodePageText(const std::optional<std::string>& text) {
   return platform::AnsiToUtf8(platform::NarrowThreadAcp(text.value_or(std::string())));
 }
 
+int NestingDepth(std::string_view text, int limit) {
+  int depth = 0;
+  int deepest = 0;
+  bool inString = false;
+  bool escaped = false;
+  for (const char c : text) {
+    if (inString) {
+      if (escaped) {
+        escaped = false;
+      } else if (c == '\\') {
+        escaped = true;
+      } else if (c == '"') {
+        inString = false;
+      }
+      continue;
+    }
+    if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > deepest) deepest = depth;
+      if (deepest > limit) return deepest;
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return deepest;
+}
+
 std::optional<PageMessage> ParsePageMessage(const std::string& utf8) {
+  if (utf8.size() > kMaxPageMessageBytes) {
+    throw PageMessageTooLarge("page message of " + std::to_string(utf8.size()) + " bytes");
+  }
+  if (NestingDepth(utf8, kMaxPageMessageDepth) > kMaxPageMessageDepth) {
+    throw PageMessageTooLarge("page message nested deeper than " + std::to_string(kMaxPageMessageDepth));
+  }
   json message = json::parse(utf8);
   if (!message.is_object() || !message.contains("msg_type")) return std::nullopt;
   PageMessage result;
   result.type = message["msg_type"].get<std::string>();
-  result.data = message["msg_data"];
+  // Moved, not copied: nothing of the parsed text is duplicated.
+  if (const auto data = message.find("msg_data"); data != message.end()) result.data = std::move(*data);
   return result;
 }
 

@@ -3,7 +3,9 @@
 //
 // Parsing and member reads use the JSON library's strict forms and let its
 // exceptions through; the dispatcher contains them. UI thread only.
+#include <cstddef>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -39,9 +41,24 @@ enum class PageAction {
 // and turned into UTF-8; cut at the first NUL character.
 std::string DecodePageText(const std::optional<std::string>& text);
 
+// Limits of a page message, checked before any value is built from it, so
+// no text can exhaust the stack or the memory of the parse.
+inline constexpr std::size_t kMaxPageMessageBytes = 64 * 1024;
+inline constexpr int kMaxPageMessageDepth = 32;
+
+// Thrown for a text beyond those limits.
+class PageMessageTooLarge : public std::length_error {
+ public:
+  using std::length_error::length_error;
+};
+
+// The deepest nesting of arrays and objects in a JSON text (brackets inside
+// strings do not count); stops counting once past `limit`.
+int NestingDepth(std::string_view text, int limit);
+
 // Strict parse of one page message. Nothing when the text is not an object or
-// has no msg_type. Throws the JSON library's errors (invalid JSON, a
-// msg_type that is not a string).
+// has no msg_type. Throws PageMessageTooLarge for a text over the limits, and
+// the JSON library's errors (invalid JSON, a msg_type that is not a string).
 std::optional<PageMessage> ParsePageMessage(const std::string& utf8);
 
 // The first action whose name equals the type; kNone when none does.

@@ -59,6 +59,10 @@ class IBrowserPlatform {
  public:
   virtual ~IBrowserPlatform() = default;
   virtual void CreateEnvironment(EnvironmentCompleted completed) = 0;
+  // Names the build whose browser data (cookies, storage, cache) the views
+  // keep, so two builds never share it; called once the configuration is
+  // read, before the first controller is made.
+  virtual void SetUserDataKey(const std::string& key) = 0;
 };
 
 }  // namespace tarnel::platform

@@ -18,6 +18,8 @@ namespace {
 
 // Longest value returned, in UTF-16 units (a 260-unit buffer less its NUL).
 constexpr size_t kMaxValueUnits = 259;
+// Profiles are a few lines; anything larger is not one we read or rewrite.
+constexpr size_t kMaxFileBytes = 64 * 1024;
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 // One line of the file: its text is [begin, end), the next line starts at next
@@ -153,13 +155,16 @@ std::string_view CutToUtf16Units(std::string_view text, size_t maxUnits) {
 }
 
 // Reads the whole file. Missing means the file or a folder on its path does not
-// exist; anything else that stops the read, a folder in the file's place
-// included, is an error.
+// exist; anything else that stops the read is an error: a folder, FIFO or
+// device in the file's place (opened without blocking, checked on the open
+// descriptor) or a file larger than kMaxFileBytes.
 ReadStatus ReadWholeFile(const std::string& path, std::string& content, struct stat& info) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadStatus::kMissing : ReadStatus::kError;
   ReadStatus status = ReadStatus::kOk;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) status = ReadStatus::kError;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > static_cast<off_t>(kMaxFileBytes)) {
+    status = ReadStatus::kError;
+  }
   char buffer[8192];
   while (status == ReadStatus::kOk) {
     ssize_t got = read(fd, buffer, sizeof buffer);
@@ -167,6 +172,8 @@ ReadStatus ReadWholeFile(const std::string& path, std::string& content, struct s
     if (got < 0) status = ReadStatus::kError;
     if (got <= 0) break;
     content.append(buffer, static_cast<size_t>(got));
+    // A file that grows while it is read is held to the same bound.
+    if (content.size() > kMaxFileBytes) status = ReadStatus::kError;
   }
   close(fd);
   return status;

@@ -97,4 +97,28 @@ bool IsOpenableUrl(const std::string& url) {
   return rest < url.size() && url[rest] != '?';
 }
 
+std::string WithoutMailAttachments(const std::string& url) {
+  std::size_t rest = 0;
+  if (SchemeOf(url, rest) != "mailto") return url;
+  const auto question = url.find('?', rest);
+  if (question == std::string::npos) return url;
+  std::string kept = url.substr(0, question);
+  char separator = '?';
+  std::string_view query = std::string_view(url).substr(question + 1);
+  while (true) {
+    const auto amp = query.find('&');
+    const std::string_view field = query.substr(0, amp);
+    const std::string name = Lower(field.substr(0, field.find('=')));
+    // A mail client would attach a local file the page names.
+    if (name != "attach" && name != "attachment" && !field.empty()) {
+      kept += separator;
+      kept += field;
+      separator = '&';
+    }
+    if (amp == std::string_view::npos) break;
+    query.remove_prefix(amp + 1);
+  }
+  return kept;
+}
+
 }  // namespace tarnel::platform

@@ -22,4 +22,8 @@ bool IsWebUrl(const std::string& url);
 // with '-' (it would read as an option) and text with control characters.
 bool IsOpenableUrl(const std::string& url);
 
+// A "mailto:" URL without its "attach" and "attachment" fields (any case),
+// which some mail clients take as local files to attach; anything else as it is.
+std::string WithoutMailAttachments(const std::string& url);
+
 }  // namespace tarnel::platform

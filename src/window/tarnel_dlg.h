@@ -4,6 +4,7 @@
 // worker never touches this object (it posts to the window handle).
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -97,6 +98,10 @@ class CTarnelDlg : public CDialogEx {
   void OnResizeWindow(nlohmann::json& data);
   void OnMouseCommand(std::uint32_t message, nlohmann::json& data, bool armDrag);
   void OpenDnldDir(const std::string& path);
+  // Runs a modal dialog unless one is open already: each runs a nested main
+  // loop that goes on dispatching page messages, so one more per message
+  // would grow the stack without bound. False when it was not run.
+  bool RunModal(const char* what, const std::function<void()>& dialog);
   void SendToPage(const nlohmann::json& notification);
 
   // The download job.
@@ -126,6 +131,7 @@ class CTarnelDlg : public CDialogEx {
   // Beyond the record: a job counts as started from StartDownload on, so a
   // second "dnld" while the save dialog is open cannot start another.
   bool m_bDnldStarting = false;
+  bool m_bModalOpen = false;
   // The SHA-256 the page gave with the "dnld" being started.
   std::optional<download::Sha256Digest> m_dnldSha256;
   // What a job that failed on the network left, for a later "dnld" of the

@@ -1,4 +1,5 @@
 // The download job and the shell actions that use its file.
+#include <cstdio>
 #include <stdexcept>
 
 #include "bridge/notifications.h"
@@ -61,7 +62,8 @@ void CTarnelDlg::StartDownload(bool silent) {
     options.initialName = name;
     options.overwritePrompt = true;
     options.filters = {{"应用程序(*.exe)", "*.exe"}, {"所有文件(*.*)", "*.*"}};
-    const std::optional<std::string> chosen = m_platform.window.ShowSaveDialog(options);
+    std::optional<std::string> chosen;
+    RunModal("save dialog", [&] { chosen = m_platform.window.ShowSaveDialog(options); });
     if (!chosen) {
       m_bDnldStarting = false;
       return;
@@ -159,9 +161,22 @@ void CTarnelDlg::OnInstall() {
 }
 
 void CTarnelDlg::OnInstallFailed() {
-  if (m_platform.window.MessageBox(kInstallFailedText, kInstallFailedCaption, MB_OK) == IDOK) {
-    OpenDnldDir(m_strDnldPath);
+  int result = 0;
+  if (!RunModal("message box", [&] { result = m_platform.window.MessageBox(kInstallFailedText, kInstallFailedCaption, MB_OK); })) {
+    return;
   }
+  if (result == IDOK) OpenDnldDir(m_strDnldPath);
+}
+
+bool CTarnelDlg::RunModal(const char* what, const std::function<void()>& dialog) {
+  if (m_bModalOpen) {
+    std::fprintf(stderr, "tarnel: %s not shown: another dialog is open\n", what);
+    return false;
+  }
+  m_bModalOpen = true;
+  dialog();
+  m_bModalOpen = false;
+  return true;
 }
 
 void CTarnelDlg::OpenDnldDir(const std::string& path) {

@@ -83,7 +83,7 @@ void CTarnelDlg::OnOpenUrl(json& data) {
   // Page content is remote: only web and mail addresses go to the opener,
   // never local files, programs or options.
   if (IsOpenableUrl(url)) {
-    m_platform.shell.OpenUrl(url);
+    m_platform.shell.OpenUrl(WithoutMailAttachments(url));
   } else {
     std::fprintf(stderr, "tarnel: open_url refused: %s\n", url.c_str());
   }

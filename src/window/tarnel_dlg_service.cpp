@@ -16,6 +16,8 @@ void CTarnelDlg::LoadConfig() {
   m_nDownloaderId = values.downloaderId;
   m_strInfoUrl = values.infoUrl;
   m_strUuid = values.uuid;
+  // Each build keeps its own browser data.
+  m_platform.browser.SetUserDataKey(std::to_string(m_nDownloaderId));
 }
 
 void CTarnelDlg::RequestInfo() {

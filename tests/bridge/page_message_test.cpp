@@ -33,6 +33,30 @@ TEST(PageMessage, ParseKeepsTypeAndDataAndRejectsNonMessages) {
   EXPECT_THROW(ParsePageMessage(""), json::parse_error);
 }
 
+TEST(PageMessage, TextsBeyondTheSizeOrDepthLimitAreRefusedBeforeParsing) {
+  // 32 levels in all pass; 33 do not, whatever is around them.
+  const auto nested = [](int levels) {
+    std::string data = "1";
+    for (int i = 1; i < levels; ++i) data = "[" + data + "]";
+    return R"({"msg_type":"x","msg_data":)" + data + "}";
+  };
+  EXPECT_TRUE(ParsePageMessage(nested(32)));
+  EXPECT_THROW(ParsePageMessage(nested(33)), PageMessageTooLarge);
+  // Far too deep to ever be built: refused without touching the parser.
+  EXPECT_THROW(ParsePageMessage(std::string(200000, '[')), PageMessageTooLarge);
+  // Brackets inside strings, escaped quotes included, are text.
+  const std::string quoted = R"({"msg_type":"x","msg_data":")" + std::string(100, '[') + R"(\"[[["})";
+  EXPECT_TRUE(ParsePageMessage(quoted));
+  EXPECT_EQ(NestingDepth(R"(["\\",[1]])", 99), 2);
+  EXPECT_EQ(NestingDepth(R"(["\"]",[[1]]])", 99), 3);
+
+  const std::string head = R"({"msg_type":"x","msg_data":")";
+  const std::string fits = head + std::string(kMaxPageMessageBytes - head.size() - 2, 'a') + "\"}";
+  ASSERT_EQ(fits.size(), kMaxPageMessageBytes);
+  EXPECT_TRUE(ParsePageMessage(fits));
+  EXPECT_THROW(ParsePageMessage(fits + " "), PageMessageTooLarge);
+}
+
 TEST(PageMessage, DecodingCutsAtNulAndTreatsNoTextAsEmpty) {
   EXPECT_EQ(DecodePageText(std::string("ab\0cd", 5)), "ab");
   EXPECT_EQ(DecodePageText(std::nullopt), "");

@@ -70,5 +70,16 @@ TEST(IsOpenableUrl, LocalFilesScriptsOptionsAndRelativeTextAreRefused) {
   }
 }
 
+TEST(WithoutMailAttachments, DropsOnlyTheAttachmentFieldsOfMailto) {
+  EXPECT_EQ(WithoutMailAttachments("mailto:a@b.c?subject=Hi&attach=/home/u/.ssh/id_rsa&body=x"),
+            "mailto:a@b.c?subject=Hi&body=x");
+  EXPECT_EQ(WithoutMailAttachments("MAILTO:a@b.c?ATTACHMENT=%2Fetc%2Fpasswd&Attach=x"), "MAILTO:a@b.c");
+  EXPECT_EQ(WithoutMailAttachments("mailto:a@b.c?attach&subject=x&&"), "mailto:a@b.c?subject=x");
+  EXPECT_EQ(WithoutMailAttachments("mailto:a@b.c?attached=1"), "mailto:a@b.c?attached=1");
+  EXPECT_EQ(WithoutMailAttachments("mailto:a@b.c"), "mailto:a@b.c");
+  // Web addresses keep their query whatever it says.
+  EXPECT_EQ(WithoutMailAttachments("https://h/x?attach=1"), "https://h/x?attach=1");
+}
+
 }  // namespace
 }  // namespace tarnel::platform

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -162,6 +165,28 @@ TEST_F(Config, UnwritableFolderKeepsTheIdentifierInMemoryOnly) {
   EXPECT_EQ(FolderEntries(dir_.path()), std::set<std::string>{"config.ini"});
   // The next start makes a new one.
   EXPECT_EQ(Load().uuid, "GEN-2");
+}
+
+TEST_F(Config, FifoOrOversizedFileReadsAsAnEmptyProfileWithoutBlockingOrWriting) {
+  // A FIFO nobody writes to would block an ordinary open for ever.
+  ASSERT_EQ(mkfifo(file_.c_str(), 0644), 0);
+  const auto started = std::chrono::steady_clock::now();
+  ConfigValues fromFifo = Load();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+  EXPECT_EQ(fromFifo.downloaderId, 0u);
+  EXPECT_TRUE(fromFifo.infoUrl.empty());
+  EXPECT_EQ(fromFifo.uuid, "GEN-1");
+  EXPECT_TRUE(std::filesystem::is_fifo(file_));
+  std::filesystem::remove(file_);
+
+  // Within the bound the file is read; one byte past it, it is not a profile.
+  std::string content = "[root]\ndownloader_id=12\n[user]\nuuid=KEEP\n;";
+  content += std::string(64 * 1024 - content.size(), 'x');
+  EXPECT_EQ(LoadFrom(content).downloaderId, 12u);
+  const ConfigValues oversized = LoadFrom(content + "x");
+  EXPECT_EQ(oversized.downloaderId, 0u);
+  EXPECT_EQ(oversized.uuid, "GEN-2");
+  EXPECT_EQ(ReadFile(file_), content + "x");
 }
 
 TEST_F(Config, EmptyGeneratorFallsBackToGenerateUuid) {

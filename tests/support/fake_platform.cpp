@@ -241,6 +241,8 @@ void FakePlatform::CenterWindow() {
 
 int FakePlatform::MessageBox(const std::string& text, const std::string& caption, unsigned type) {
   Record("MessageBox " + text + " | " + caption + " | " + std::to_string(type));
+  // Like a real box, its nested loop may go on delivering page messages.
+  if (whileMessageBox) whileMessageBox();
   return messageBoxResult;
 }
 

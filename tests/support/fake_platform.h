@@ -45,6 +45,7 @@ class FakePlatform : public platform::IDialogWindow,
   platform::Rect workArea{0, 0, 1920, 1040};
   std::function<std::optional<std::string>(const platform::SaveDialogOptions&)> saveDialog;
   int messageBoxResult = platform::IDOK;
+  std::function<void()> whileMessageBox;  // runs inside MessageBox
   bool elevationRefused = false;  // RunElevated reports failure through the loop
   bool createEnvironmentFails = false;
   bool createControllerFails = false;
@@ -94,6 +95,7 @@ class FakePlatform : public platform::IDialogWindow,
 
   // IBrowserPlatform
   void CreateEnvironment(platform::EnvironmentCompleted completed) override;
+  void SetUserDataKey(const std::string& key) override { Record("SetUserDataKey " + key); }
 
   // IShell
   std::string GetDownloadsFolder() override { return downloadsFolder; }

@@ -388,6 +388,25 @@ TEST_F(Download, InstallRunsOnlyAFinishedFileAndFailsVisibly) {
   EXPECT_EQ(h.fake.TakeCalls(), Lines{"RevealFile " + target("setup.exe")});
 }
 
+TEST_F(Download, OnlyOneDialogIsOpenAtATimeWhateverThePageSends) {
+  int nested = 0;
+  h.fake.whileMessageBox = [&] {
+    // The page floods "install" while the box is open, and asks for a save dialog.
+    for (int i = 0; i < 1000; ++i) ASSERT_TRUE(h.fake.DeliverPageMessage(R"({"msg_type":"install"})"));
+    Dnld(files.Url("/files/setup.exe"), false);
+    ++nested;
+  };
+  h.fake.saveDialog = [](const platform::SaveDialogOptions&) { return std::optional<std::string>(); };
+  h.Page(R"({"msg_type":"install"})");
+  EXPECT_EQ(nested, 1);
+  const Lines calls = h.fake.TakeCalls();
+  EXPECT_EQ(calls, Lines{"MessageBox 运行安装程序失败，请手动执行... | 运行失败 | 0"});
+  // Once it is closed, the next one may open.
+  h.fake.whileMessageBox = nullptr;
+  h.Page(R"({"msg_type":"install"})");
+  EXPECT_EQ(h.fake.TakeCalls().size(), 1u);
+}
+
 TEST_F(Download, InstallWhileTheFileIsStillBeingWrittenTakesTheFailurePath) {
   Dnld(files.Url("/files/stalled.exe"));
   ASSERT_TRUE(WaitForPageMessage(kStart));

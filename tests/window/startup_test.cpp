@@ -20,9 +20,10 @@ TEST(Startup, OffScreenThenConfigThenInfoThenBrowserAfterInit) {
 
   h.fake.InitDialog();
   // Off screen and minimised before the configuration is read and the
-  // service asked; the title comes from the answer.
+  // service asked; the browser's data is this build's; the title comes from
+  // the answer.
   EXPECT_EQ(h.fake.TakeCalls(), (Lines{"SetWindowPos -10000 0 0 0 1", "ShowWindow 7", "SetAppIcon",
-                                       "SetWindowText Demo 演示"}));
+                                       "SetUserDataKey 0", "SetWindowText Demo 演示"}));
   EXPECT_EQ(h.InfoRequests(), 1u);
   EXPECT_EQ(dlg.PageUrl(), "http://127.0.0.1:1/page.html");
   EXPECT_EQ(dlg.Uuid().size(), 32u);

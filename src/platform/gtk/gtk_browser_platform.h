@@ -14,10 +14,12 @@ class GtkBrowserPlatform final : public IBrowserPlatform {
   // Completes later through the main loop, never inside this call; dropped
   // when the window that was there when it was asked is gone before then.
   void CreateEnvironment(EnvironmentCompleted completed) override;
+  void SetUserDataKey(const std::string& key) override { userDataKey_ = key; }
 
  private:
   GtkDialogWindow& window_;
   IShell& shell_;
+  std::string userDataKey_;
 };
 
 }  // namespace tarnel::platform::gtk
