@@ -142,6 +142,7 @@ void DownloadJob::Run() {
   input.partPath = partPath;
   input.limits = &request_.limits;
   input.hashWanted = request_.expectedSha256.has_value();
+  input.plainHttpAllowed = request_.expectedSha256.has_value();
   AttemptHooks hooks;
   hooks.cancelled = [this] { return Cancelled(); };
   hooks.registerMulti = [this](void* multi) {
@@ -234,6 +235,7 @@ void DownloadJob::Run() {
     if (error != FileError::kNone) break;
     outcome.state = JobState::kFinished;
     outcome.finalPath = target;
+    if (identity) outcome.finalIdentity = *identity;
     return Finish(outcome);
   }
   if (identity) RemoveIfSame(partPath, *identity);

@@ -75,6 +75,7 @@ struct JobOutcome {
   FailureReason reason = FailureReason::kNetwork;  // when failed
   long httpStatus = 0;                             // with FailureReason::kHttp
   std::string finalPath;                           // when finished
+  FileIdentity finalIdentity;                      // of the finished file
   int attempts = 0;
 };
 

@@ -16,6 +16,8 @@ std::string_view ReasonText(FailureReason reason) {
       return "checksum";
     case FailureReason::kCancelled:
       return "cancelled";
+    case FailureReason::kInsecure:
+      return "insecure";
   }
   return "network";
 }

@@ -15,6 +15,7 @@ enum class FailureReason : std::uint8_t {
   kFile,         // the target cannot be created or written otherwise
   kChecksum,     // the finished file's SHA-256 is not the expected one
   kCancelled,    // the page asked to stop, or the window closed
+  kInsecure,     // plain http to another machine without a SHA-256 to check, on the way or at the end
 };
 
 // The text the page receives; "network" for anything unknown.

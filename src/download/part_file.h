@@ -6,6 +6,7 @@
 // reopened only when it is still that same regular file. Writes report the
 // system's error so the job can tell a full disk from other failures.
 // One PartFile is used by one thread at a time.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -71,6 +72,13 @@ FileError CommitPart(const std::string& partPath, const std::string& target, boo
 void RemoveIfSame(const std::string& path, const FileIdentity& identity);
 // Removes `path` (a link itself, never its target).
 void RemovePath(const std::string& path);
+
+// Before a finished download is run: `path` must still be the regular file
+// the job wrote (same device, inode, size and modification time, and the
+// same SHA-256 when one is given), checked without following a link; then it
+// is made executable for its owner through the open file. False otherwise.
+bool MakeRunnableIfUnchanged(const std::string& path, const FileIdentity& identity,
+                             const std::optional<std::array<std::uint8_t, 32>>& sha256);
 
 // Bytes free for an unprivileged writer in the folder of `path`; nothing
 // when unknown.

@@ -9,6 +9,7 @@ namespace tarnel::download {
 
 RetryDecision ClassifyAttempt(const AttemptResult& result) {
   if (result.cancelled) return {false, FailureReason::kCancelled};
+  if (result.insecure) return {false, FailureReason::kInsecure};
   if (result.diskFull) return {false, FailureReason::kDiskFull};
   if (result.writeFailed) return {false, FailureReason::kFile};
   if (result.notAFile && result.httpStatus < 400) return {false, FailureReason::kHttp};

@@ -16,6 +16,7 @@ struct AttemptResult {
   bool diskFull = false;  // a write failed for lack of space
   bool cancelled = false;
   bool notAFile = false;  // an answer that carries no file content (a 204, an unfollowed 3xx...)
+  bool insecure = false;  // a redirect to an address the transport rules refuse
 };
 
 struct RetryDecision {

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include "platform/url_rules.h"
 #include "service/curl_handles.h"
 
 namespace tarnel::download {
@@ -12,6 +13,7 @@ constexpr long kReceiveBufferSize = 512 * 1024;
 
 struct Context {
   const AttemptInput& input;
+  const std::string& url;  // of this hop
   HashingWriter& writer;
   const AttemptHooks& hooks;
   CURL* curl;
@@ -20,7 +22,10 @@ struct Context {
   bool accept = false;   // the answer's body is file content
   std::uint64_t total = 0;
   AttemptOutput out;
+  std::string redirectTo;  // the next hop, when this answer is a redirect
 };
+
+bool IsRedirect(long status) { return status == 301 || status == 302 || status == 303 || status == 307 || status == 308; }
 
 std::string_view HeaderValue(CURL* curl, const char* name) {
   curl_header* header = nullptr;
@@ -47,6 +52,12 @@ void Inspect(Context& c) {
   curl_off_t length = -1;
   curl_easy_getinfo(c.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
   const std::string_view contentRange = HeaderValue(c.curl, "Content-Range");
+  char* location = nullptr;
+  if (IsRedirect(status) && curl_easy_getinfo(c.curl, CURLINFO_REDIRECT_URL, &location) == CURLE_OK &&
+      location != nullptr) {
+    c.redirectTo = location;  // its body, if any, is not file content and goes nowhere
+    return;
+  }
 
   switch (ClassifyResumeAnswer(status, c.offset, contentRange)) {
     case ResumeAnswer::kNotAFile:
@@ -87,8 +98,9 @@ void Inspect(Context& c) {
 size_t OnBody(char* data, size_t size, size_t count, void* context) {
   auto& c = *static_cast<Context*>(context);
   Inspect(c);
-  if (!c.accept) return 0;  // not file content: the transfer stops here
   const size_t bytes = size * count;
+  if (!c.redirectTo.empty()) return bytes;
+  if (!c.accept) return 0;  // not file content: the transfer stops here
   if (const FileError error = c.writer.Append(data, bytes); error != FileError::kNone) {
     RecordFileError(c, error);
     return 0;
@@ -108,18 +120,16 @@ int OnProgress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 void SetOptions(Context& c, curl_slist* headers) {
   CURL* curl = c.curl;
   const TransferLimits& limits = *c.input.limits;
-  curl_easy_setopt(curl, CURLOPT_URL, c.input.url.c_str());
+  curl_easy_setopt(curl, CURLOPT_URL, c.url.c_str());
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &c);
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
   curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &c);
   curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
-  // Redirects are followed, but only ever to web addresses.
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, limits.maxRedirects);
+  // Redirects are followed by RunAttempt, hop by hop; only web addresses are asked.
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   // A stalled attempt ends instead of hanging for ever.
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, limits.connectTimeoutSeconds);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedLimit);
@@ -128,6 +138,20 @@ void SetOptions(Context& c, curl_slist* headers) {
   if (!limits.caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, limits.caFile.c_str());
   if (c.input.proxy) curl_easy_setopt(curl, CURLOPT_PROXY, c.input.proxy->c_str());
   if (headers != nullptr) curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+}
+
+// Whether `url` may be asked at all: a web address over a transport the rules
+// trust, or any web address when the file's digest is checked at the end.
+bool MayAsk(const AttemptInput& input, const std::string& url, AttemptResult& result) {
+  if (!platform::IsWebUrl(url)) {
+    result.curlCode = CURLE_UNSUPPORTED_PROTOCOL;
+    return false;
+  }
+  if (!input.plainHttpAllowed && !platform::IsTrustedTransport(url)) {
+    result.insecure = true;
+    return false;
+  }
+  return true;
 }
 
 // curl_easy_perform, but through a multi handle that the job can wake, so a
@@ -156,48 +180,70 @@ CURLcode Perform(Context& c) {
 }  // namespace
 
 AttemptOutput RunAttempt(const AttemptInput& input, HashingWriter& writer, const AttemptHooks& hooks) {
+  AttemptOutput failed;
   const std::uint64_t existing = writer.Size();
   // Without a validator nothing proves the server still has the same file.
   if (existing > 0 && !input.validators.Any()) {
-    AttemptOutput failed;
     if (const FileError error = writer.Truncate(); error != FileError::kNone) {
       failed.result.writeFailed = error != FileError::kDiskFull;
       failed.result.diskFull = error == FileError::kDiskFull;
       return failed;
     }
   }
-  service::CurlEasy curl(curl_easy_init());
-  if (!curl) {
-    AttemptOutput failed;
-    failed.result.curlCode = CURLE_FAILED_INIT;
-    return failed;
-  }
-  Context c{input, writer, hooks, curl.get(), writer.Size(), false, false, 0, AttemptOutput{}};
   service::CurlSlist headers;
-  for (const std::string& line : ResumeHeaders(c.offset, input.validators)) {
+  for (const std::string& line : ResumeHeaders(writer.Size(), input.validators)) {
     curl_slist* grown = curl_slist_append(headers.get(), line.c_str());
     if (grown != nullptr) {
       (void)headers.release();
       headers.reset(grown);
     }
   }
-  SetOptions(c, headers.get());
-
-  c.out.result.curlCode = Perform(c);
-  c.out.result.cancelled = hooks.cancelled && hooks.cancelled();
-  // A bodiless answer (an empty file, a 503, a 416) is looked at here.
-  if (!c.inspected && c.out.result.curlCode == CURLE_OK) Inspect(c);
-  if (const FileError error = writer.Flush(); error != FileError::kNone) RecordFileError(c, error);
-
-  curl_off_t retryAfter = 0;
-  if (curl_easy_getinfo(curl.get(), CURLINFO_RETRY_AFTER, &retryAfter) == CURLE_OK && retryAfter > 0) {
-    c.out.retryAfter = std::chrono::seconds(retryAfter);
+  service::CurlSlist resolve;
+  for (const std::string& entry : input.limits->resolve) {
+    curl_slist* grown = curl_slist_append(resolve.get(), entry.c_str());
+    if (grown != nullptr) {
+      (void)resolve.release();
+      resolve.reset(grown);
+    }
   }
-  const AttemptResult& result = c.out.result;
-  c.out.complete = result.curlCode == CURLE_OK && c.accept && !result.cancelled && !result.writeFailed &&
-                   !result.diskFull && (c.total == 0 || writer.Size() == c.total);
-  if (c.accept && c.hooks.progress) c.hooks.progress(writer.Size(), c.total);
-  return c.out;
+
+  std::string url = input.url;
+  for (long hop = 0;; ++hop) {
+    if (!MayAsk(input, url, failed.result)) return failed;
+    service::CurlEasy curl(curl_easy_init());
+    if (!curl) {
+      failed.result.curlCode = CURLE_FAILED_INIT;
+      return failed;
+    }
+    Context c{input, url, writer, hooks, curl.get(), writer.Size(), false, false, 0, AttemptOutput{}, {}};
+    SetOptions(c, headers.get());
+    if (resolve) curl_easy_setopt(curl.get(), CURLOPT_RESOLVE, resolve.get());
+
+    c.out.result.curlCode = Perform(c);
+    c.out.result.cancelled = hooks.cancelled && hooks.cancelled();
+    // A bodiless answer (an empty file, a redirect, a 503, a 416) is looked at here.
+    if (!c.inspected && c.out.result.curlCode == CURLE_OK) Inspect(c);
+    if (const FileError error = writer.Flush(); error != FileError::kNone) RecordFileError(c, error);
+
+    if (!c.redirectTo.empty() && c.out.result.curlCode == CURLE_OK && !c.out.result.cancelled) {
+      if (hop >= input.limits->maxRedirects) {
+        failed.result.curlCode = CURLE_TOO_MANY_REDIRECTS;
+        return failed;
+      }
+      url = c.redirectTo;
+      continue;
+    }
+
+    curl_off_t retryAfter = 0;
+    if (curl_easy_getinfo(curl.get(), CURLINFO_RETRY_AFTER, &retryAfter) == CURLE_OK && retryAfter > 0) {
+      c.out.retryAfter = std::chrono::seconds(retryAfter);
+    }
+    const AttemptResult& result = c.out.result;
+    c.out.complete = result.curlCode == CURLE_OK && c.accept && !result.cancelled && !result.writeFailed &&
+                     !result.diskFull && (c.total == 0 || writer.Size() == c.total);
+    if (c.accept && c.hooks.progress) c.hooks.progress(writer.Size(), c.total);
+    return c.out;
+  }
 }
 
 }  // namespace tarnel::download

@@ -3,7 +3,9 @@
 // file, continuing after what the file already holds when the first answer
 // gave a validator. Runs on the download worker.
 //
-// Every libcurl option of the download is set here, in one place.
+// Every libcurl option of the download is set here, in one place. Redirects
+// are followed here too, one hop at a time, so that each address is held to
+// the transport rules before it is asked.
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -24,6 +26,7 @@ struct AttemptInput {
   const TransferLimits* limits = nullptr;
   Validators validators;             // of the first answer; empty before it
   bool hashWanted = false;           // the page gave an expected SHA-256
+  bool plainHttpAllowed = false;     // the SHA-256 protects the file whatever the path
 };
 
 struct AttemptOutput {

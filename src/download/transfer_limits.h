@@ -2,6 +2,7 @@
 // Bounds of the download transfer. A real run keeps the defaults; tests
 // shorten them.
 #include <string>
+#include <vector>
 
 namespace tarnel::download {
 
@@ -12,6 +13,7 @@ struct TransferLimits {
   long maxRedirects = 10;
   int maxRetries = 5;               // attempts after the first one that made no progress
   std::string caFile;               // empty: libcurl's default certificates
+  std::vector<std::string> resolve; // libcurl's "host:port:address" overrides, for tests
 };
 
 }  // namespace tarnel::download

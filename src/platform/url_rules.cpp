@@ -88,6 +88,39 @@ std::string OriginOf(const std::string& url) {
 
 bool IsWebUrl(const std::string& url) { return !OriginOf(url).empty(); }
 
+bool IsLoopbackUrl(const std::string& url) {
+  const std::string origin = OriginOf(url);
+  if (origin.empty()) return false;
+  std::string host = origin.substr(origin.find("://") + 3);
+  if (host.front() == '[') {
+    host = host.substr(0, host.find(']') + 1);
+    return host == "[::1]";
+  }
+  host = host.substr(0, host.find(':'));
+  if (host == "localhost") return true;
+  // 127.0.0.0/8 in dotted decimal: four numbers, the first 127.
+  int parts = 0;
+  std::size_t start = 0;
+  while (start <= host.size()) {
+    const auto dot = host.find('.', start);
+    const std::string_view part = std::string_view(host).substr(start, dot == std::string::npos ? dot : dot - start);
+    if (part.empty() || part.size() > 3 || !std::all_of(part.begin(), part.end(), [](unsigned char c) { return std::isdigit(c); }) ||
+        std::stoi(std::string(part)) > 255) {
+      return false;
+    }
+    if (parts == 0 && part != "127") return false;
+    ++parts;
+    if (dot == std::string::npos) break;
+    start = dot + 1;
+  }
+  return parts == 4;
+}
+
+bool IsTrustedTransport(const std::string& url) {
+  const std::string origin = OriginOf(url);
+  return origin.rfind("https://", 0) == 0 || (origin.rfind("http://", 0) == 0 && IsLoopbackUrl(url));
+}
+
 bool IsOpenableUrl(const std::string& url) {
   if (IsWebUrl(url)) return true;
   if (HasControlOrSpace(url)) return false;

@@ -16,6 +16,14 @@ std::string OriginOf(const std::string& url);
 // An absolute http or https URL with a host.
 bool IsWebUrl(const std::string& url);
 
+// An http or https URL whose host is this machine: 127.0.0.0/8 in dotted
+// decimal, [::1] or "localhost".
+bool IsLoopbackUrl(const std::string& url);
+
+// What the page, a download or a redirect may come over: https, or plain
+// http to this machine only (where nobody else is on the path).
+bool IsTrustedTransport(const std::string& url);
+
 // What may be handed to the desktop's URL opener: an absolute http or https
 // URL with a host, or a "mailto:" URL with an address part. Refuses file:,
 // javascript: and every other scheme, relative text, paths, text that starts

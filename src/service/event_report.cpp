@@ -56,6 +56,10 @@ void SendEventReport(const std::string& logUrl, const EventReport& report, const
   curl_easy_setopt(curl, CURLOPT_URL, logUrl.c_str());
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(curl, CURLOPT_DEFAULT_PROTOCOL, "https");
+  // Reports go to web addresses only, and not round the houses.
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
 
   CurlMime form(curl_mime_init(curl));

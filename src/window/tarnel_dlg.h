@@ -134,6 +134,8 @@ class CTarnelDlg : public CDialogEx {
   bool m_bModalOpen = false;
   // The SHA-256 the page gave with the "dnld" being started.
   std::optional<download::Sha256Digest> m_dnldSha256;
+  // The finished file as the job wrote it: only that file is run elevated.
+  download::FileIdentity m_dnldIdentity;
   // What a job that failed on the network left, for a later "dnld" of the
   // same URL and target to resume; removed when the window goes.
   std::optional<download::KeptPart> m_keptPart;

@@ -131,7 +131,10 @@ LRESULT CTarnelDlg::OnDnldFinished(WPARAM, LPARAM) {
       SendToPage(bridge::MakeProgressNotification(counters->now, counters->total));
     }
     const download::JobOutcome outcome = m_pDnldThread->Outcome();
-    if (outcome.state == download::JobState::kFinished) m_strDnldPath = WidenThreadAcp(outcome.finalPath);
+    if (outcome.state == download::JobState::kFinished) {
+      m_strDnldPath = WidenThreadAcp(outcome.finalPath);
+      m_dnldIdentity = outcome.finalIdentity;
+    }
   }
   m_nDnldState = 2;
   SendToPage(bridge::MakeFinishNotification(m_nDnldState));
@@ -150,7 +153,10 @@ LRESULT CTarnelDlg::OnDnldFailed(WPARAM wParam, LPARAM lParam) {
 void CTarnelDlg::OnInstall() {
   // Only a finished file is run: never one still being written, nor an older
   // file of the same name.
-  if (m_nDnldState != 2) {
+  // And only while it is still that file: replaced, relinked or changed
+  // since the finish, it is not run.
+  if (m_nDnldState != 2 ||
+      !download::MakeRunnableIfUnchanged(NarrowThreadAcp(m_strDnldPath), m_dnldIdentity, m_dnldSha256)) {
     OnInstallFailed();
     return;
   }

@@ -2,7 +2,10 @@
 #include "service/config.h"
 #include "service/info_answer.h"
 #include "service/info_request.h"
+#include <cstdio>
+
 #include "platform/text.h"
+#include "platform/url_rules.h"
 #include "window/tarnel_dlg.h"
 
 namespace tarnel::window {
@@ -25,6 +28,12 @@ void CTarnelDlg::RequestInfo() {
   const std::optional<std::string> body = service::FetchInfo(NarrowThreadAcp(m_strInfoUrl), m_options.transfer);
   if (!body) return;
   const service::InfoAnswer answer = service::ParseInfoAnswer(*body);
+  // The page drives downloads that run elevated: one that anybody on the
+  // network path could replace is treated as no answer at all.
+  if (answer.pageUrl && !IsTrustedTransport(*answer.pageUrl)) {
+    std::fprintf(stderr, "tarnel: page address refused, neither https nor this machine: %s\n", answer.pageUrl->c_str());
+    return;
+  }
   if (answer.title) m_platform.window.SetWindowText(Utf8ToAnsi(*answer.title));
   if (answer.pageUrl) m_strPageUrl = WidenThreadAcp(*answer.pageUrl);
 }

@@ -70,6 +70,20 @@ TEST(IsOpenableUrl, LocalFilesScriptsOptionsAndRelativeTextAreRefused) {
   }
 }
 
+TEST(IsTrustedTransport, HttpsAnywhereButPlainHttpOnlyToThisMachine) {
+  for (const char* url : {"https://example.com/a.exe", "HTTPS://Example.com:8443/", "http://127.0.0.1:8765/x",
+                          "http://127.1.2.3/", "http://localhost:1/", "http://LOCALHOST/", "http://[::1]:80/"}) {
+    EXPECT_TRUE(IsTrustedTransport(url)) << url;
+  }
+  for (const char* url : {"http://example.com/a.exe", "http://127.0.0.1.evil.example/", "http://128.0.0.1/",
+                          "http://127.0.0/", "http://127.0.0.1.1/", "http://0177.0.0.1/x", "http://localhost.evil/",
+                          "http://[::2]/", "http://10.0.0.1/", "ftp://127.0.0.1/", "file:///tmp/a", "", "127.0.0.1"}) {
+    EXPECT_FALSE(IsTrustedTransport(url)) << url;
+  }
+  EXPECT_TRUE(IsLoopbackUrl("http://127.255.255.255:1/"));
+  EXPECT_FALSE(IsLoopbackUrl("http://127.0.0.256/"));
+}
+
 TEST(WithoutMailAttachments, DropsOnlyTheAttachmentFieldsOfMailto) {
   EXPECT_EQ(WithoutMailAttachments("mailto:a@b.c?subject=Hi&attach=/home/u/.ssh/id_rsa&body=x"),
             "mailto:a@b.c?subject=Hi&body=x");

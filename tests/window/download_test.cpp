@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "download/sha256.h"
 #include "window/dlg_harness.h"
 
 namespace tarnel::test {
@@ -101,7 +102,12 @@ class Download : public ::testing::Test {
                                  return false;
                                });
     });
+    files.Get("/to-plain-http", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_redirect("http://tarnel.test:" + std::to_string(files.port()) + "/files/setup.exe");
+    });
     files.Start();
+    // A host of another machine, as far as the rules can tell, that is this one.
+    h.downloadLimits.resolve = {"tarnel.test:" + std::to_string(files.port()) + ":127.0.0.1"};
     fs::create_directory(downloads());
     h.fake.downloadsFolder = downloads();
     h.downloadLimits.lowSpeedTimeSeconds = 1;
@@ -388,6 +394,31 @@ TEST_F(Download, InstallRunsOnlyAFinishedFileAndFailsVisibly) {
   EXPECT_EQ(h.fake.TakeCalls(), Lines{"RevealFile " + target("setup.exe")});
 }
 
+TEST_F(Download, PlainHttpToAnotherMachineIsRefusedUnlessTheDigestIsChecked) {
+  const char kInsecure[] = R"({"msg_type":"dnld","reason":"insecure","status":0,"status_text":"dnld_failed"})";
+  const std::string plain = "http://tarnel.test:" + std::to_string(files.port()) + "/files/setup.exe";
+  Dnld(plain);
+  ASSERT_TRUE(WaitForPageMessage(kInsecure));
+  // Refused before anything was asked, and not tried again.
+  EXPECT_EQ(files.RequestCount(), 0u);
+  // A redirect there from a trusted address is refused at that hop.
+  Dnld(files.Url("/to-plain-http"));
+  ASSERT_TRUE(WaitForPageMessage(kInsecure, 2));
+  EXPECT_EQ(files.RequestCount(), 1u);
+  EXPECT_EQ(fs::directory_iterator(downloads()), fs::directory_iterator());
+
+  // With the digest to check, the path may be plain.
+  const std::string digest = download::Sha256Hex([&] {
+    download::Sha256 sha;
+    sha.Update(payload.data(), payload.size());
+    return sha.Final();
+  }());
+  h.Page(json{{"msg_type", "dnld"}, {"msg_data", {{"url", files.Url("/to-plain-http")}, {"silent", true}, {"sha256", digest}}}}
+             .dump());
+  ASSERT_TRUE(WaitForPageMessage(kFinish));
+  EXPECT_EQ(ReadFile(target("to-plain-http")), payload);
+}
+
 TEST_F(Download, OnlyOneDialogIsOpenAtATimeWhateverThePageSends) {
   int nested = 0;
   h.fake.whileMessageBox = [&] {
@@ -405,6 +436,36 @@ TEST_F(Download, OnlyOneDialogIsOpenAtATimeWhateverThePageSends) {
   h.fake.whileMessageBox = nullptr;
   h.Page(R"({"msg_type":"install"})");
   EXPECT_EQ(h.fake.TakeCalls().size(), 1u);
+}
+
+TEST_F(Download, InstallRunsOnlyTheFileTheJobWroteAndMakesItExecutable) {
+  const std::string failure = "MessageBox 运行安装程序失败，请手动执行... | 运行失败 | 0";
+  Dnld(files.Url("/files/setup.exe"));
+  ASSERT_TRUE(WaitForPageMessage(kFinish));
+  h.fake.TakeCalls();
+  h.Page(R"({"msg_type":"install"})");
+  EXPECT_EQ(h.fake.TakeCalls(), Lines{"RunElevated " + target("setup.exe")});
+  EXPECT_NE(fs::status(target("setup.exe")).permissions() & fs::perms::owner_exec, fs::perms::none);
+
+  // Swapped for a link to another program after the finish: not run.
+  WriteFile(h.dir.file("other"), "#!/bin/sh\n");
+  fs::rename(target("setup.exe"), h.dir.file("moved"));
+  fs::create_symlink(h.dir.file("other"), target("setup.exe"));
+  h.Page(R"({"msg_type":"install"})");
+  EXPECT_EQ(h.fake.TakeCalls(), (Lines{failure, "RevealFile " + target("setup.exe")}));
+  EXPECT_EQ(fs::status(h.dir.file("other")).permissions() & fs::perms::owner_exec, fs::perms::none);
+
+  // Replaced by another regular file of the same size: not run either.
+  fs::remove(target("setup.exe"));
+  WriteFile(target("setup.exe"), std::string(payload.size(), 'x'));
+  h.Page(R"({"msg_type":"install"})");
+  EXPECT_EQ(h.fake.TakeCalls(), (Lines{failure, "RevealFile " + target("setup.exe")}));
+
+  // The very file again: run.
+  fs::remove(target("setup.exe"));
+  fs::rename(h.dir.file("moved"), target("setup.exe"));
+  h.Page(R"({"msg_type":"install"})");
+  EXPECT_EQ(h.fake.TakeCalls(), Lines{"RunElevated " + target("setup.exe")});
 }
 
 TEST_F(Download, InstallWhileTheFileIsStillBeingWrittenTakesTheFailurePath) {

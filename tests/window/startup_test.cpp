@@ -52,6 +52,23 @@ TEST(Startup, NoServiceAnswerLeavesTitleEmptyAndNavigatesNowhere) {
   EXPECT_EQ(h.fake.windowRect().left, -10000);
 }
 
+TEST(Startup, APageAddressOverPlainHttpToAnotherMachineCountsAsNoAnswer) {
+  for (const char* page : {"http://vendor.example/page.html", "ftp://127.0.0.1/page.html"}) {
+    DlgHarness h;
+    h.infoBody = std::string(R"({"code":200,"data":{"name":"Demo","url1":")") + page + "\"}}";
+    h.Start(false);
+    EXPECT_EQ(h.fake.windowText(), "") << page;
+    EXPECT_EQ(h.dlg->PageUrl(), "") << page;
+  }
+  // https anywhere, and http to this machine, are shown.
+  for (const char* page : {"https://vendor.example/page.html", "http://localhost:9/page.html"}) {
+    DlgHarness h;
+    h.infoBody = std::string(R"({"code":200,"data":{"name":"Demo","url1":")") + page + "\"}}";
+    h.Start(false);
+    EXPECT_EQ(h.dlg->PageUrl(), page);
+  }
+}
+
 TEST(Startup, MissingConfigUsesNoAddressAndStillWritesAnIdentifier) {
   DlgHarness h;
   window::CTarnelDlg dlg(h.fake.platform());

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "download/part_file.h"
+#include "download/sha256.h"
 
 namespace tarnel::download {
 namespace {
@@ -163,6 +164,24 @@ void RemoveIfSame(const std::string& path, const FileIdentity& identity) {
 }
 
 void RemovePath(const std::string& path) { unlink(path.c_str()); }
+
+bool MakeRunnableIfUnchanged(const std::string& path, const FileIdentity& identity,
+                             const std::optional<std::array<std::uint8_t, 32>>& sha256) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  bool same = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && IdentityOf(info) == identity;
+  if (same && sha256) {
+    Sha256 hash;
+    std::vector<char> buffer(1 << 20);
+    ssize_t got = 0;
+    while ((got = read(fd, buffer.data(), buffer.size())) > 0) hash.Update(buffer.data(), static_cast<std::size_t>(got));
+    same = got == 0 && hash.Final() == *sha256;
+  }
+  if (same && (info.st_mode & S_IXUSR) == 0) same = fchmod(fd, info.st_mode | S_IXUSR) == 0;
+  close(fd);
+  return same;
+}
 
 std::optional<std::uint64_t> FreeSpaceFor(const std::string& path) {
   struct statvfs info {};

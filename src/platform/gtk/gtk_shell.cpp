@@ -1,7 +1,9 @@
 #include "platform/gtk/gtk_shell.h"
 
 #include <gio/gio.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 #include <iostream>
@@ -97,9 +99,13 @@ void GtkShell::RunElevated(const std::string& path, std::function<void()> failed
   }
   // An absolute path starts with '/', so pkexec cannot read it as an option.
   const std::string program = AbsolutePath(path);
-  struct stat info {};
-  if (stat(program.c_str(), &info) == 0 && (info.st_mode & S_IXUSR) == 0) {
-    chmod(program.c_str(), info.st_mode | S_IXUSR);
+  // Executable for its owner, through the file itself: a link is never followed.
+  if (const int fd = open(program.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); fd >= 0) {
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & S_IXUSR) == 0) {
+      fchmod(fd, info.st_mode | S_IXUSR);
+    }
+    close(fd);
   }
   std::string error;
   const bool started = StartProcess(
