@@ -167,8 +167,13 @@ void DownloadJob::Run() {
     if (request_.proxy) input.proxy = request_.proxy(request_.url);
     input.validators = validators;
     last = RunAttempt(input, writer, hooks);
-    if (last.wholeFileAnswer) validators = last.validators;
-    if (last.reprDigest) reprDigest = last.reprDigest;
+    // A whole-file answer speaks for the file from now on, digest included.
+    if (last.wholeFileAnswer) {
+      validators = last.validators;
+      reprDigest = last.reprDigest;
+    } else if (last.reprDigest) {
+      reprDigest = last.reprDigest;
+    }
     if (last.complete) break;
     if (Cancelled()) last.result.cancelled = true;
 

@@ -89,7 +89,8 @@ std::string FileNameFromUrl(const std::string& url) {
 }
 
 bool IsUsableFilePath(const std::string& path) {
-  const auto slash = path.rfind('/');
+  // Windows paths separate with either slash.
+  const auto slash = path.find_last_of("/\\");
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   return !name.empty() && name != "." && name != "..";
 }
@@ -98,7 +99,7 @@ std::string JoinFolder(const std::string& folder, const std::string& name) { ret
 
 std::string NumberedPath(const std::string& path, int n) {
   if (n == 0) return path;
-  const auto slash = path.rfind('/');
+  const auto slash = path.find_last_of("/\\");
   const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
   auto dot = path.rfind('.');
   // A dot that starts the name, or none in the name, leaves no extension.

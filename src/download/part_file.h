@@ -59,7 +59,10 @@ class PartFile {
   void Close();
 
  private:
-  int fd_ = -1;
+  int Descriptor() const;
+  // A descriptor on POSIX systems, a HANDLE on Windows; -1 when closed.
+  std::intptr_t handle_ = -1;
+  std::string path_;  // where it was opened, for the Windows zone stream
   std::uint64_t size_ = 0;
 };
 

@@ -13,10 +13,9 @@
 // - The destructor runs on the owning thread once no other thread can still
 //   call Enqueue. Reports still queued get up to `drainBudget` in all to go
 //   out; after that the rest are dropped, a transfer in flight is aborted and
-//   the thread is joined. The abort takes effect at libcurl's next progress
-//   call, which comes at least about once a second while a transfer waits for
-//   an answer, so the destructor returns within drainBudget plus about one
-//   second even when the endpoint never answers.
+//   the thread is joined. The transfer looks at the abort flag at least every
+//   50 ms, so the destructor returns within drainBudget plus about 50 ms even
+//   when the endpoint never answers.
 // - At most `maxQueued` reports wait behind the one in flight; further reports
 //   are dropped, so an endpoint that hangs cannot make the queue grow without
 //   bound.

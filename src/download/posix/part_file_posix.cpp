@@ -47,12 +47,13 @@ void SyncFolder(const std::string& path) {
 PartFile::~PartFile() { Close(); }
 
 PartFile::PartFile(PartFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), size_(std::exchange(other.size_, 0)) {}
+    : handle_(std::exchange(other.handle_, -1)), path_(std::move(other.path_)), size_(std::exchange(other.size_, 0)) {}
 
 PartFile& PartFile::operator=(PartFile&& other) noexcept {
   if (this != &other) {
     Close();
-    fd_ = std::exchange(other.fd_, -1);
+    handle_ = std::exchange(other.handle_, -1);
+    path_ = std::move(other.path_);
     size_ = std::exchange(other.size_, 0);
   }
   return *this;
@@ -62,7 +63,8 @@ FileError PartFile::CreateNew(const std::string& path, PartFile& file) {
   const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) return ErrorOf(errno);
   file = PartFile();
-  file.fd_ = fd;
+  file.handle_ = fd;
+  file.path_ = path;
   file.size_ = 0;
   return FileError::kNone;
 }
@@ -81,16 +83,19 @@ FileError PartFile::Reopen(const std::string& path, const FileIdentity& expected
     return FileError::kOther;
   }
   file = PartFile();
-  file.fd_ = fd;
+  file.handle_ = fd;
+  file.path_ = path;
   file.size_ = static_cast<std::uint64_t>(info.st_size);
   return FileError::kNone;
 }
 
-bool PartFile::IsOpen() const { return fd_ >= 0; }
+int PartFile::Descriptor() const { return static_cast<int>(handle_); }
+
+bool PartFile::IsOpen() const { return handle_ >= 0; }
 
 FileError PartFile::Write(const char* data, std::size_t size) {
   while (size > 0) {
-    const ssize_t written = write(fd_, data, size);
+    const ssize_t written = write(Descriptor(), data, size);
     if (written < 0) {
       if (errno == EINTR) continue;
       return ErrorOf(errno);
@@ -103,7 +108,7 @@ FileError PartFile::Write(const char* data, std::size_t size) {
 }
 
 FileError PartFile::Truncate() {
-  if (ftruncate(fd_, 0) != 0 || lseek(fd_, 0, SEEK_SET) < 0) return ErrorOf(errno);
+  if (ftruncate(Descriptor(), 0) != 0 || lseek(Descriptor(), 0, SEEK_SET) < 0) return ErrorOf(errno);
   size_ = 0;
   return FileError::kNone;
 }
@@ -112,7 +117,7 @@ FileError PartFile::ReadAll(const std::function<void(const char*, std::size_t)>&
   std::vector<char> buffer(1 << 20);
   off_t offset = 0;
   while (true) {
-    const ssize_t n = pread(fd_, buffer.data(), buffer.size(), offset);
+    const ssize_t n = pread(Descriptor(), buffer.data(), buffer.size(), offset);
     if (n < 0) {
       if (errno == EINTR) continue;
       return ErrorOf(errno);
@@ -123,22 +128,22 @@ FileError PartFile::ReadAll(const std::function<void(const char*, std::size_t)>&
   }
 }
 
-FileError PartFile::Sync() { return fsync(fd_) == 0 ? FileError::kNone : ErrorOf(errno); }
+FileError PartFile::Sync() { return fsync(Descriptor()) == 0 ? FileError::kNone : ErrorOf(errno); }
 
 std::optional<FileIdentity> PartFile::Identity() const {
   struct stat info {};
-  if (fd_ < 0 || fstat(fd_, &info) != 0) return std::nullopt;
+  if (Descriptor() < 0 || fstat(Descriptor(), &info) != 0) return std::nullopt;
   return IdentityOf(info);
 }
 
 void PartFile::RecordOrigin(const std::string& url) {
   // Not every file system takes user attributes; the download is fine without.
-  fsetxattr(fd_, "user.xdg.origin.url", url.data(), url.size(), 0);
+  fsetxattr(Descriptor(), "user.xdg.origin.url", url.data(), url.size(), 0);
 }
 
 void PartFile::Close() {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
+  if (handle_ >= 0) close(Descriptor());
+  handle_ = -1;
 }
 
 FileError CommitPart(const std::string& partPath, const std::string& target, bool replace) {
