@@ -50,6 +50,7 @@ class GtkDialogWindow final : public IDialogWindow {
   Rect GetClientRect() override;
   Point ClientToScreen(Point point) override;
   void MoveWindow(const Rect& rect, bool repaint) override;
+  // Grabs the pointer for the window, only while the primary button is down.
   void SetCapture() override;
   void ReleaseCapture() override;
   void CenterWindow() override;

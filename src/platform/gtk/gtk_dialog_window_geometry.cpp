@@ -168,9 +168,16 @@ void GtkDialogWindow::SetCapture() {
   if (window_ == nullptr) return;
   GdkWindow* gdkWindow = gtk_widget_get_window(window_);
   if (gdkWindow == nullptr || !gdk_window_is_viewable(gdkWindow)) return;
+  GdkSeat* seat = gdk_display_get_default_seat(gdk_window_get_display(gdkWindow));
+  // The page asks for this on its "mousedown", which it can also post without
+  // any click: grab only while the primary button is really down (asked of
+  // the X server now, not taken from an event).
+  GdkDevice* pointer = gdk_seat_get_pointer(seat);
+  GdkModifierType buttons = static_cast<GdkModifierType>(0);
+  if (pointer != nullptr) gdk_device_get_state(pointer, gdkWindow, nullptr, &buttons);
+  if ((buttons & GDK_BUTTON1_MASK) == 0) return;
   // All pointer events go to the top-level while the grab lasts, also over
   // the web view and outside the window.
-  GdkSeat* seat = gdk_display_get_default_seat(gdk_window_get_display(gdkWindow));
   capturing_ = gdk_seat_grab(seat, gdkWindow, GDK_SEAT_CAPABILITY_ALL_POINTING, FALSE, nullptr, nullptr, nullptr,
                              nullptr) == GDK_GRAB_SUCCESS;
 }

@@ -7,11 +7,11 @@ namespace tarnel::platform::gtk {
 
 void GtkWebEnvironment::CreateController(ControllerCompleted completed) {
   const auto handle = window_.Handle();
-  // The environment may be released before this runs; the window and the
-  // shell belong to the platform and outlive it.
-  PostToMainLoop([&window = window_, &shell = shell_, handle, completed = std::move(completed)] {
+  // The environment may be released before this runs; the window, the shell
+  // and the browser platform outlive it.
+  PostToMainLoop([&window = window_, &shell = shell_, &browser = browser_, handle, completed = std::move(completed)] {
     if (handle && !handle->IsWindow()) return;  // the window this was asked for is gone
-    std::shared_ptr<GtkWebView> view = handle ? GtkWebView::Create(shell) : nullptr;
+    std::shared_ptr<GtkWebView> view = handle ? GtkWebView::Create(shell, browser.WebContext()) : nullptr;
     if (!view || !window.AttachChild(view->Widget())) {
       completed(nullptr);
       return;

@@ -1,8 +1,8 @@
 #pragma once
-// The browser environment: WebKit's default context, with the browser's data
-// (cookies, local storage, cache) in WebKit's default per-user folders.
-// UI thread only.
+// The browser environment: views on the browser platform's shared web
+// context. UI thread only.
 #include "platform/browser.h"
+#include "platform/gtk/gtk_browser_platform.h"
 #include "platform/gtk/gtk_dialog_window.h"
 #include "platform/shell.h"
 
@@ -10,8 +10,9 @@ namespace tarnel::platform::gtk {
 
 class GtkWebEnvironment final : public IWebEnvironment {
  public:
-  // Both outlive the environment (members of the platform).
-  GtkWebEnvironment(GtkDialogWindow& window, IShell& shell) : window_(window), shell_(shell) {}
+  // All three outlive the environment (the platform and its members).
+  GtkWebEnvironment(GtkDialogWindow& window, IShell& shell, GtkBrowserPlatform& browser)
+      : window_(window), shell_(shell), browser_(browser) {}
 
   // Completes later through the main loop: with the controller of a new view
   // that fills the main window, or with null when there is no window, it has
@@ -22,6 +23,7 @@ class GtkWebEnvironment final : public IWebEnvironment {
  private:
   GtkDialogWindow& window_;
   IShell& shell_;
+  GtkBrowserPlatform& browser_;
 };
 
 }  // namespace tarnel::platform::gtk

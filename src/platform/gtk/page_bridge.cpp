@@ -23,6 +23,17 @@ GObjectPtr<JSCValue> Property(JSCValue* object, const char* name) {
   return GObjectPtr<JSCValue>(jsc_value_object_get_property(object, name));
 }
 
+// The user script pattern for the origin's scheme and host: WebKit's
+// patterns cannot name a port. Empty for no web origin.
+std::string HostPattern(const std::string& origin) {
+  const auto schemeEnd = origin.find("://");
+  if (schemeEnd == std::string::npos) return {};
+  const std::string rest = origin.substr(schemeEnd + 3);
+  const auto hostEnd = rest.rfind(':');
+  const bool hasPort = hostEnd != std::string::npos && rest.find(']', hostEnd) == std::string::npos;
+  return origin.substr(0, schemeEnd + 3) + (hasPort ? rest.substr(0, hostEnd) : rest) + "/*";
+}
+
 std::string StringOf(JSCValue* value) {
   if (value == nullptr || !jsc_value_is_string(value)) return {};
   GCharPtr text(jsc_value_to_string(value));
@@ -40,12 +51,6 @@ PageBridge::PageBridge(WebKitWebView* view, const GtkWebViewSettings& settings)
   const std::string signal = "script-message-received::" + channel;
   messageSignal_ = Connect(manager_.get(), signal.c_str(), OnScriptMessage, this);
   webkit_user_content_manager_register_script_message_handler(manager_.get(), channel.c_str());
-  const std::string source = PageBridgeScript(token_);
-  WebKitUserScript* script =
-      webkit_user_script_new(source.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-                             WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
-  webkit_user_content_manager_add_script(manager_.get(), script);
-  webkit_user_script_unref(script);
   loadSignal_ = Connect(view_, "load-changed", OnLoadChanged, this);
   destroySignal_ = Connect(view_, "destroy", OnDestroy, this);
 }
@@ -55,6 +60,22 @@ PageBridge::~PageBridge() {
   if (!destroyed_) {
     webkit_user_content_manager_unregister_script_message_handler(manager_.get(), std::string(kPageMessageChannel).c_str());
   }
+}
+
+void PageBridge::SetTrustedOrigin(const std::string& origin) {
+  if (destroyed_) return;
+  trustedOrigin_ = origin;
+  // The bridge's script is the only user script of the view.
+  webkit_user_content_manager_remove_all_scripts(manager_.get());
+  const std::string pattern = HostPattern(origin);
+  if (origin.empty() || pattern.empty()) return;
+  const std::string source =
+      "if (location.origin === " + JsStringLiteral(origin) + ") " + PageBridgeScript(token_);
+  const char* const allowList[] = {pattern.c_str(), nullptr};
+  WebKitUserScript* script = webkit_user_script_new(source.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                                    WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, allowList, nullptr);
+  webkit_user_content_manager_add_script(manager_.get(), script);
+  webkit_user_script_unref(script);
 }
 
 void PageBridge::AddReceiver(WebMessageReceived receiver) { receivers_.push_back(std::move(receiver)); }
@@ -129,12 +150,10 @@ void PageBridge::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer d
     case WEBKIT_LOAD_COMMITTED:
       // At commit the view's address is that of the new document.
       self->committedOrigin_ = self->UriOrigin();
-      if (!self->committed_) {
-        self->committed_ = true;
-        self->allowedOrigin_ = self->committedOrigin_;
-        if (self->allowedOrigin_.empty()) {
-          std::cerr << "tarnel: the page has no web origin; its messages will be ignored\n";
-        }
+      self->allowedOrigin_ = self->trustedOrigin_;
+      if (self->committedOrigin_ != self->allowedOrigin_) {
+        std::cerr << "tarnel: the view shows a page of origin \"" << self->committedOrigin_
+                  << "\", which gets no page bridge\n";
       }
       break;
     case WEBKIT_LOAD_FINISHED: {

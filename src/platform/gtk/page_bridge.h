@@ -3,17 +3,23 @@
 //
 // Page side: a document-start user script in the top frame defines
 // window.chrome.webview (postMessage, addEventListener, removeEventListener)
-// over a WebKit script message handler. Application side: page messages go
-// to the registered receivers; JSON for the page is handed over as a string
-// literal and parsed by JSON.parse in the page, never spliced in as code.
+// over a WebKit script message handler, only in a document of the trusted
+// origin (WebKit injects it only on the origin's scheme and host, and the
+// script itself checks the whole origin before it defines anything).
+// Application side: page messages go to the registered receivers; JSON for
+// the page is handed over as a string literal and parsed by JSON.parse in the
+// page, never spliced in as code.
 //
-// Page messages are accepted only from the origin of the view's first
-// committed load, and only when they carry the token that only the bridge's
-// own script knows (so a frame of another origin cannot post through the
-// bare WebKit handler). The origin is the one the bridge script read in the
-// posting document, not the view's address, which already names the next
-// page while a load is in progress. Anything else is ignored with one line
-// on stderr.
+// The trusted origin is the one the view's owner sets, from the address it
+// navigates to (not where that load ends up); until then nothing is trusted.
+// It holds for page messages from the next commit of the main frame on (the
+// document shown until then was loaded under the one before). Page messages
+// are accepted only from that origin, and only when they carry the token that
+// only the bridge's own script knows (so a frame of another origin cannot
+// post through the bare WebKit handler). The origin is the one the bridge
+// script read in the posting document, not the view's address, which already
+// names the next page while a load is in progress. Anything else is ignored
+// with one line on stderr.
 //
 // JSON posted while a load is in progress waits for it to finish and is then
 // delivered in order; it reaches the page only while the view shows a page of
@@ -44,6 +50,9 @@ class PageBridge {
   PageBridge(const PageBridge&) = delete;
   PageBridge& operator=(const PageBridge&) = delete;
 
+  // Replaces the trusted origin ("scheme://host[:port]"; empty trusts
+  // nothing). Documents that start from now on get the script only there.
+  void SetTrustedOrigin(const std::string& origin);
   void AddReceiver(WebMessageReceived receiver);
   void Post(const std::string& json);
   // A load was asked for: what is posted from now on waits for it, even
@@ -65,9 +74,9 @@ class PageBridge {
   GObjectPtr<WebKitUserContentManager> manager_;  // the view's; held so the bridge can always disconnect
   const GtkWebViewSettings& settings_;
   const std::string token_;
-  std::string allowedOrigin_;    // empty until the first load commits
+  std::string trustedOrigin_;    // as last set; empty until then
+  std::string allowedOrigin_;    // the trusted origin as of the last commit
   std::string committedOrigin_;  // of the document the view shows now
-  bool committed_ = false;
   bool loading_ = false;
   bool destroyed_ = false;
   std::deque<std::string> pending_;  // at most kMaxPending

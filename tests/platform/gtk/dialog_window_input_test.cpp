@@ -1,6 +1,7 @@
 // Dragging the main window under a pointer grab, and its modal dialogs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "gtk_test_support.h"
@@ -57,10 +58,16 @@ TEST(GtkDialogWindow, CapturedPointerMotionDragsTheWindowByTheCursorsDisplacemen
   RunModal(target, [&] {
     ShowInTheMiddle();
     const ServerGeometry start = GeometryOnServer(Window().Widget());
-    // Grab as the page's "mousedown" at client (50, 40) would.
+    // The user presses the button at client (50, 40); the page's "mousedown"
+    // then asks for the grab.
     WarpPointer(start.x + 50, start.y + 40);
+    DrainEvents();
+    if (!FakeButton(true)) GTEST_SKIP() << "no XTest: no button to hold for the drag";
     ASSERT_TRUE(Window().Handle()->PostMessage(WM_LBUTTONDOWN, 0, MakeMouseLParam(50, 40)));
     ASSERT_TRUE(RunLoopUntil([&] { return !target.Of(WM_LBUTTONDOWN).empty(); }));
+    // What the grab brings (motion at the press point) is handled before the
+    // steps, so each step is seen on its own.
+    DrainEvents();
 
     // Real pointer motion, in steps, the last one far outside the window.
     const int steps[][2] = {{10, 5}, {40, 25}, {-30, 60}, {-200, -150}};
@@ -77,14 +84,16 @@ TEST(GtkDialogWindow, CapturedPointerMotionDragsTheWindowByTheCursorsDisplacemen
     })) << "window at " << GeometryOnServer(Window().Widget()).x << "," << GeometryOnServer(Window().Widget()).y;
     // Motion reports client coordinates relative to where the window was
     // taken to be then; the first step is reported from the start position.
-    const auto first = target.Of(WM_MOUSEMOVE).front();
-    EXPECT_EQ(MouseX(first.lParam), 50 + steps[0][0]);
-    EXPECT_EQ(MouseY(first.lParam), 40 + steps[0][1]);
+    // (Motion at the press point itself, which the grab may bring, moves
+    // nothing.)
+    const auto reported = target.Of(WM_MOUSEMOVE);
+    const auto first = std::find_if(reported.begin(), reported.end(), [](const Message& m) {
+      return MouseX(m.lParam) != 50 || MouseY(m.lParam) != 40;
+    });
+    ASSERT_NE(first, reported.end());
+    EXPECT_EQ(MouseX(first->lParam), 50 + steps[0][0]);
+    EXPECT_EQ(MouseY(first->lParam), 40 + steps[0][1]);
 
-    if (!FakeButton(true)) {
-      Window().ReleaseCapture();
-      GTEST_SKIP() << "no XTest: the button release is not checked";
-    }
     FakeButton(false);
     EXPECT_TRUE(RunLoopUntil([&] { return dragger.released; })) << "no WM_LBUTTONUP under capture";
     // Released: motion no longer reaches the window.
@@ -92,6 +101,31 @@ TEST(GtkDialogWindow, CapturedPointerMotionDragsTheWindowByTheCursorsDisplacemen
     WarpPointer(10, 10);
     DrainEvents();
     EXPECT_EQ(dragger.moves, moves);
+  });
+}
+
+TEST(GtkDialogWindow, CaptureGrabsThePointerOnlyWhileTheButtonIsDown) {
+  RecordingTarget target;
+  RunModal(target, [&] {
+    ShowInTheMiddle();
+    const ServerGeometry g = GeometryOnServer(Window().Widget());
+    WarpPointer(g.x + 50, g.y + 40);
+    ASSERT_TRUE(AnotherClientCanGrabThePointer());
+    // A page's "mousedown" without any click.
+    Window().SetCapture();
+    EXPECT_TRUE(AnotherClientCanGrabThePointer()) << "grabbed the pointer with no button down";
+    Window().ReleaseCapture();
+
+    // With the button really down the grab is taken, and it outlasts the
+    // press until it is released.
+    if (!FakeButton(true)) GTEST_SKIP() << "no XTest: no button to press";
+    DrainEvents();
+    Window().SetCapture();
+    FakeButton(false);
+    ASSERT_TRUE(RunLoopUntil([&] { return !target.Of(WM_LBUTTONUP).empty(); }));
+    EXPECT_FALSE(AnotherClientCanGrabThePointer()) << "no grab while the button was down";
+    Window().ReleaseCapture();
+    EXPECT_TRUE(AnotherClientCanGrabThePointer());
   });
 }
 

@@ -109,6 +109,9 @@ int main(int argc, char** argv) {
   {
     tarnel::platform::gtk::GtkPlatform platform(argc, argv);
     t::g_platform = &platform;
+    // As the application does before its first view; the browser tests look
+    // for the data folder of this key.
+    platform.browser().SetUserDataKey("4711");
     result = RUN_ALL_TESTS();
     t::g_platform = nullptr;
   }

@@ -212,4 +212,15 @@ bool FakeButton(bool press) {
 #endif
 }
 
+bool AnotherClientCanGrabThePointer() {
+  DrainEvents();
+  Display* other = XOpenDisplay(nullptr);
+  if (other == nullptr) return false;
+  const int result = XGrabPointer(other, DefaultRootWindow(other), False, ButtonPressMask, GrabModeAsync,
+                                  GrabModeAsync, None, None, CurrentTime);
+  if (result == GrabSuccess) XUngrabPointer(other, CurrentTime);
+  XCloseDisplay(other);
+  return result == GrabSuccess;
+}
+
 }  // namespace tarnel::platform::gtk::test

@@ -89,5 +89,8 @@ void SetPkexecExit(int code);
 void WarpPointer(int x, int y);
 // Presses or releases the primary button through XTest; false without XTest.
 bool FakeButton(bool press);
+// Whether another X client can grab the pointer now: it cannot while this
+// process holds a pointer grab.
+bool AnotherClientCanGrabThePointer();
 
 }  // namespace tarnel::platform::gtk::test
