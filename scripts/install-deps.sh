@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Tarnel need.
 # Runs apt-get only when something is missing, so repeated calls are cheap.
+# glib-networking gives GIO the proxy resolvers that follow the desktop's
+# settings and the proxy environment variables (GIO alone always goes direct).
 set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config ca-certificates
   libcurl4-openssl-dev nlohmann-json3-dev libcpp-httplib-dev libssl-dev
   libgtest-dev libgmock-dev
-  libgtk-3-dev libwebkit2gtk-4.1-dev
+  libgtk-3-dev libwebkit2gtk-4.1-dev glib-networking
   xvfb xauth x11-utils xdotool imagemagick openssl curl fonts-wqy-microhei
   libxtst-dev dbus-daemon
   clang libclang-rt-14-dev

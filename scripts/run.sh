@@ -78,6 +78,9 @@ import -window root "$demo/2-downloading.png"
 for _ in $(seq 300); do [ -f "$demo/home/Downloads/tarnel-demo-setup.sh" ] && break; sleep 0.1; done
 sleep 0.5
 import -window root "$demo/3-finished.png"
+# A --sync move to where the pointer already is waits for motion that never
+# comes: step aside first.
+xdotool mousemove --sync $((x + 568)) $((y + 303))
 xdotool mousemove --sync $((x + 570)) $((y + 305)) click 1
 for _ in $(seq 50); do [ -s "$demo/install.log" ] && break; sleep 0.1; done
 sleep 0.3

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <random>
 
 #include "download/download_messages.h"
@@ -151,8 +152,14 @@ void DownloadJob::Run() {
     // A cancel that came before the handle existed still ends this attempt.
     if (multi != nullptr && cancelled_.load()) curl_multi_wakeup(static_cast<CURLM*>(multi));
   };
-  hooks.progress = [this](std::uint64_t now, std::uint64_t total) {
-    if (total > 0 && progress_->Update(now, static_cast<std::int64_t>(total))) {
+  // The page's figure never goes back: after an answer that starts the file
+  // over, it holds until the new bytes pass it.
+  std::uint64_t shown = 0;
+  hooks.progress = [this, &shown](std::uint64_t written, std::uint64_t total) {
+    if (total == 0) return;
+    shown = std::min(std::max(shown, written), total);
+    const std::uint64_t now = shown;
+    if (progress_->Update(now, static_cast<std::int64_t>(total))) {
       Post(WM_DL_PROGRESS, static_cast<platform::WPARAM>(now), static_cast<platform::LPARAM>(total));
     }
   };

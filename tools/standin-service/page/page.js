@@ -15,12 +15,19 @@
   const SPEED_WINDOW_MS = 2000; // progress samples used for the speed
 
   const webview = window.chrome?.webview ?? null;
+  // Opened with #trace, the page reports every download notification it gets
+  // as an event ("trace:dl_progress:<dl_now>:<dl_total>",
+  // "trace:dnld:<status>[:<reason>[:<http_status>]]"), so a test can follow
+  // what it saw in the service's event log.
+  const trace = location.hash === "#trace";
 
   const state = {
     name: FALLBACK_NAME,
     installerUrl: "",
+    sha256: "", // the installer's checksum from package.json, passed on with "dnld"
     homepage: "",
     phase: "idle", // idle | starting | downloading | finished | failed
+    failure: null, // {reason, httpStatus} of the last failed download
     received: 0,
     total: 0,
     percent: 0,
@@ -44,6 +51,7 @@
     }
     console.info("[preview] postMessage", JSON.stringify(message));
     if (type === "dnld") simulateDownload();
+    if (type === "dnld_cancel") simulateCancel();
   }
 
   function onNotification(message) {
@@ -55,11 +63,12 @@
       }
     }
     if (!message || typeof message !== "object") return;
+    if (trace) traceNotification(message);
     switch (message.msg_type) {
       case "dnld":
         if (message.status === 1) onStarted();
         else if (message.status === 2) onFinished();
-        else if (message.status === 0) onFailed();
+        else if (message.status === 0) onFailed(message.reason, message.http_status);
         break;
       case "dl_progress":
         onProgress(Number(message.dl_now), Number(message.dl_total), Number(message.dl_progress));
@@ -70,6 +79,19 @@
         }
         break;
     }
+  }
+
+  function traceNotification(message) {
+    let text = "";
+    if (message.msg_type === "dl_progress") {
+      text = `dl_progress:${message.dl_now}:${message.dl_total}`;
+    } else if (message.msg_type === "dnld") {
+      text = [message.status, message.reason, message.http_status].filter((part) => part !== undefined).join(":");
+      text = `dnld:${text}`;
+    } else {
+      return;
+    }
+    send("post_data", { event_id: `trace:${text}` });
   }
 
   // ---- Download state ----------------------------------------------------------
@@ -106,9 +128,35 @@
     setPhase("finished");
   }
 
-  function onFailed() {
+  function onFailed(reason, httpStatus) {
     clearTimeout(startTimer);
+    state.failure = { reason: typeof reason === "string" ? reason : "", httpStatus: Number(httpStatus) };
     setPhase("failed");
+  }
+
+  // What a person reads for each failure reason the application sends.
+  function failureText(failure) {
+    const reason = failure?.reason ?? "";
+    switch (reason) {
+      case "network":
+        return "The connection was lost. Check your network and try again.";
+      case "http":
+        return Number.isInteger(failure.httpStatus) && failure.httpStatus > 0
+          ? `The server could not provide the file (error ${failure.httpStatus}). Try again later.`
+          : "The server could not provide the file. Try again later.";
+      case "disk_full":
+        return "There is not enough free disk space. Free some space and try again.";
+      case "file":
+        return "The file could not be saved in your Downloads folder. Check that it can be written and try again.";
+      case "checksum":
+        return "The download was damaged or altered on the way, so it was removed. Try again.";
+      case "cancelled":
+        return "Download cancelled.";
+      case "insecure":
+        return "The download was stopped because its address is not secure.";
+      default:
+        return "The download failed. Check your connection and try again.";
+    }
   }
 
   function setPhase(phase) {
@@ -122,11 +170,20 @@
       return;
     }
     setPhase("starting");
+    state.failure = null;
     clearTimeout(startTimer);
     startTimer = setTimeout(() => {
       if (state.phase === "starting") setPhase("idle");
     }, START_TIMEOUT_MS);
-    send("dnld", { url: state.installerUrl, silent: true });
+    const request = { url: state.installerUrl, silent: true };
+    if (state.sha256) request.sha256 = state.sha256;
+    send("dnld", request);
+  }
+
+  function cancelDownload() {
+    if (state.phase !== "starting" && state.phase !== "downloading") return;
+    $("btn-cancel").disabled = true; // until the application answers with the failure
+    send("dnld_cancel");
   }
 
   // ---- Rendering -----------------------------------------------------------------
@@ -153,7 +210,7 @@
       starting: "Starting the download…",
       downloading: "Downloading…",
       finished: "Download complete. Ready to install.",
-      failed: "The download did not finish.",
+      failed: state.failure?.reason === "cancelled" ? "Download cancelled." : "The download did not finish.",
     }[phase];
 
     const percent = Math.floor(state.percent);
@@ -171,7 +228,14 @@
     download.textContent = { starting: "Starting…", downloading: "Downloading…", failed: "Try again" }[phase] ?? "Download";
     $("btn-install").hidden = phase !== "finished";
     $("btn-folder").hidden = phase !== "finished";
+    const cancel = $("btn-cancel");
+    const running = phase === "starting" || phase === "downloading";
+    if (cancel.hidden === running) cancel.disabled = false; // shown afresh for each download
+    cancel.hidden = !running;
     $("error").hidden = phase !== "failed";
+    if (phase === "failed") $("error").textContent = failureText(state.failure);
+    // For styles and tools: why the last download failed.
+    document.body.dataset.reason = phase === "failed" ? state.failure?.reason ?? "" : "";
 
     const link = $("homepage-link");
     link.hidden = !state.homepage;
@@ -261,6 +325,7 @@
 
   function bindActions() {
     $("btn-download").addEventListener("click", startDownload);
+    $("btn-cancel").addEventListener("click", cancelDownload);
     $("btn-install").addEventListener("click", () => send("install"));
     $("btn-folder").addEventListener("click", () => send("open_dnld_dir"));
     $("homepage-link").addEventListener("click", (event) => {
@@ -282,6 +347,7 @@
       if (typeof info.name === "string" && info.name) state.name = info.name;
       if (typeof info.installer_url === "string") state.installerUrl = info.installer_url;
       if (typeof info.homepage === "string") state.homepage = info.homepage;
+      if (typeof info.sha256 === "string" && /^[0-9a-fA-F]{64}$/.test(info.sha256)) state.sha256 = info.sha256;
     } catch (error) {
       console.warn("package.json is not available; using placeholders.", error);
       state.homepage = $("homepage-link").getAttribute("href");
@@ -292,19 +358,27 @@
 
   // Preview only: plays the application's notifications so the page's states can be
   // seen in a browser. Open the page with #simulate to start one at once.
+  let simulation = 0;
+
   function simulateDownload() {
     const total = 8 * 1024 * 1024;
     let now = 0;
+    clearInterval(simulation);
     setTimeout(() => onNotification({ msg_type: "dnld", status: 1, status_text: "dnld_start" }), 200);
-    const timer = setInterval(() => {
+    simulation = setInterval(() => {
       if (state.phase !== "downloading") return;
       now = Math.min(total, now + 96 * 1024);
       onNotification({ msg_type: "dl_progress", dl_now: now, dl_total: total, dl_progress: (now / total) * 100, status: true });
       if (now === total) {
-        clearInterval(timer);
+        clearInterval(simulation);
         onNotification({ msg_type: "dnld", status: 2, status_text: "dnld_finished" });
       }
     }, 50);
+  }
+
+  function simulateCancel() {
+    clearInterval(simulation);
+    setTimeout(() => onNotification({ msg_type: "dnld", reason: "cancelled", status: 0, status_text: "dnld_failed" }), 100);
   }
 
   async function start() {
@@ -317,6 +391,9 @@
     }
     await loadPackage();
     render();
+    // See .fonts-settled-1 in page.css.
+    setTimeout(() => document.documentElement.classList.add("fonts-settled-1"), 300);
+    setTimeout(() => document.documentElement.classList.replace("fonts-settled-1", "fonts-settled-2"), 1500);
     // The window stays off screen until it is given its size.
     send("resize_window", { width: WINDOW_WIDTH, height: WINDOW_HEIGHT, window_text: state.name });
     send("post_data", { event_id: "page_loaded" });

@@ -1,18 +1,22 @@
 #include "catalog.h"
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
+
+#include "file_digest.h"
 
 namespace tarnel::standin {
 namespace {
 
 using nlohmann::json;
 
-const std::set<std::string, std::less<>> kPackageKeys{"id", "name", "page", "installer", "homepage"};
+const std::set<std::string, std::less<>> kPackageKeys{"id", "name", "page", "installer", "homepage", "sha256"};
 
 [[noreturn]] void Fail(const std::string& where, const std::string& what) {
   throw CatalogError(where + ": " + what);
@@ -63,6 +67,19 @@ Package ParsePackage(const json& entry, const std::string& where) {
   } else if (!IsAbsoluteHttpUrl(package.installer) && !IsPlainFileName(package.installer)) {
     Fail(where, "\"installer\" must be a file name without folders or an absolute http(s) address");
   }
+  const std::string sha256 = OptionalString(entry, "sha256", where);
+  if (sha256 == "auto") {
+    if (IsAbsoluteHttpUrl(package.installer)) {
+      Fail(where, "\"sha256\": \"auto\" needs an installer served by this service");
+    }
+    package.sha256_from_file = true;
+  } else if (entry.contains("sha256")) {
+    if (!IsSha256Hex(sha256)) {
+      Fail(where, "\"sha256\" must be 64 hex digits or \"auto\"");
+    }
+    std::transform(sha256.begin(), sha256.end(), std::back_inserter(package.sha256),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  }
   return package;
 }
 
@@ -75,6 +92,7 @@ Catalog Catalog::BuiltIn() {
   demo.name = "Tarnel 演示安装包";
   demo.installer = std::string(kDemoInstallerName);
   demo.homepage = "https://example.com/";
+  demo.sha256_from_file = true;
   catalog.packages_.push_back(std::move(demo));
   return catalog;
 }

@@ -22,6 +22,8 @@ struct Package {
   std::string page;       // absolute http(s) page address; empty: the reference page on this service
   std::string installer;  // file name served under /files/, or an absolute http(s) address
   std::string homepage;   // absolute http(s) link that the reference page offers; may be empty
+  std::string sha256;     // 64 lowercase hex digits published in package.json; empty: none
+  bool sha256_from_file = false;  // "auto": the service computes `sha256` from its installer at start
 };
 
 // A catalogue that cannot be read or that breaks the format; what() says where.
@@ -42,6 +44,8 @@ class Catalog {
   // The package with this id, or nullptr.
   const Package* Find(std::uint64_t id) const;
   const std::vector<Package>& packages() const { return packages_; }
+  // Fills in a computed checksum (before the catalogue is shared).
+  void SetSha256(std::size_t index, std::string hex) { packages_.at(index).sha256 = std::move(hex); }
 
  private:
   std::vector<Package> packages_;

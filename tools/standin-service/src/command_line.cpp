@@ -33,6 +33,17 @@ std::uint64_t ParseSize(const std::string& option, const std::string& text) {
   return value * multiplier;
 }
 
+// A positive decimal count.
+std::uint64_t ParseCount(const std::string& option, const std::string& text) {
+  std::uint64_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end || value == 0) {
+    throw UsageError(option + " needs a positive count after \":\", not \"" + text + "\"");
+  }
+  return value;
+}
+
 int ParsePort(const std::string& text) {
   int value = -1;
   const char* end = text.data() + text.size();
@@ -85,6 +96,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       options.demo_size = ParseSize(name, value());
     } else if (name == "--rate") {
       options.rate = ParseSize(name, value());
+    } else if (name == "--drop-after") {
+      // BYTES[:COUNT]; COUNT defaults to one answer.
+      const std::string text = value();
+      const auto colon = text.find(':');
+      options.drop_after = ParseSize(name, text.substr(0, colon));
+      options.drop_count = 1;
+      if (colon != std::string::npos) {
+        options.drop_count = ParseCount(name, text.substr(colon + 1));
+      }
     } else {
       throw UsageError("unknown option \"" + arguments[i] + "\" (see --help)");
     }
@@ -107,6 +127,10 @@ Options:
   --demo-size BYTES    size of the demo installer (default 8M; K, M, G allowed)
   --rate BYTES         pace installer downloads to BYTES per second
                        (default unlimited; K, M, G allowed)
+  --drop-after BYTES[:COUNT]
+                       close the connection after BYTES bytes of body in the
+                       first COUNT answers from /files/ that are longer
+                       (default COUNT 1), so that clients must resume
   -h, --help           show this text
 
 Events are also printed to standard output, one JSON line each.

@@ -17,6 +17,8 @@ class DemoInstaller : public InstallerFile {
 
   std::uint64_t size() const override { return size_; }
   std::size_t Read(std::uint64_t offset, char* out, std::size_t length) override;
+  // The bytes follow from the size alone.
+  std::string version() const override { return "demo"; }
 
   // The script without its padding.
   static std::string_view Script();

@@ -1,6 +1,9 @@
 #include "disk_installer_file.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <system_error>
 
 namespace tarnel::standin {
@@ -18,11 +21,19 @@ std::unique_ptr<DiskInstallerFile> DiskInstallerFile::Open(const std::filesystem
   if (!stream) {
     return nullptr;
   }
-  return std::unique_ptr<DiskInstallerFile>(new DiskInstallerFile(std::move(stream), size));
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) {
+    return nullptr;
+  }
+  char version[64];
+  std::snprintf(version, sizeof version, "%llx-%llx.%llx", static_cast<unsigned long long>(info.st_ino),
+                static_cast<unsigned long long>(info.st_mtim.tv_sec),
+                static_cast<unsigned long long>(info.st_mtim.tv_nsec));
+  return std::unique_ptr<DiskInstallerFile>(new DiskInstallerFile(std::move(stream), size, version));
 }
 
-DiskInstallerFile::DiskInstallerFile(std::ifstream stream, std::uint64_t size)
-    : stream_(std::move(stream)), size_(size) {}
+DiskInstallerFile::DiskInstallerFile(std::ifstream stream, std::uint64_t size, std::string version)
+    : stream_(std::move(stream)), size_(size), version_(std::move(version)) {}
 
 std::size_t DiskInstallerFile::Read(std::uint64_t offset, char* out, std::size_t length) {
   if (offset >= size_) {

@@ -15,12 +15,15 @@ class DiskInstallerFile : public InstallerFile {
 
   std::uint64_t size() const override { return size_; }
   std::size_t Read(std::uint64_t offset, char* out, std::size_t length) override;
+  // Inode and modification time (nanoseconds) as of opening, in hex.
+  std::string version() const override { return version_; }
 
  private:
-  DiskInstallerFile(std::ifstream stream, std::uint64_t size);
+  DiskInstallerFile(std::ifstream stream, std::uint64_t size, std::string version);
 
   std::ifstream stream_;
   std::uint64_t size_;
+  std::string version_;
 };
 
 }  // namespace tarnel::standin

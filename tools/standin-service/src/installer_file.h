@@ -4,6 +4,7 @@
 // One object serves one response; it is used by one worker thread at a time.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tarnel::standin {
 
@@ -16,6 +17,8 @@ class InstallerFile {
   // Copies up to `length` bytes from `offset` into `out`. Returns the number
   // copied; 0 at the end of the file or when the file cannot be read.
   virtual std::size_t Read(std::uint64_t offset, char* out, std::size_t length) = 0;
+  // Changes whenever the content may have changed; part of the strong ETag.
+  virtual std::string version() const = 0;
 };
 
 }  // namespace tarnel::standin

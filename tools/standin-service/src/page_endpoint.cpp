@@ -82,10 +82,13 @@ std::string PageEndpoint::PackageJson(const Package& package, const std::string&
   const std::string installer = IsAbsoluteHttpUrl(package.installer)
                                     ? package.installer
                                     : base + "/files/" + EncodePathSegment(package.installer);
-  const nlohmann::json body{{"id", package.id},
-                            {"name", package.name},
-                            {"installer_url", installer},
-                            {"homepage", package.homepage}};
+  nlohmann::json body{{"id", package.id},
+                      {"name", package.name},
+                      {"installer_url", installer},
+                      {"homepage", package.homepage}};
+  if (!package.sha256.empty()) {
+    body["sha256"] = package.sha256;
+  }
   return body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 

@@ -25,7 +25,8 @@ class PageEndpoint {
   // Route "/": an HTML list of the known packages with their addresses.
   void HandleIndex(const httplib::Request& request, httplib::Response& response) const;
 
-  // {"id":N,"name":..,"installer_url":..,"homepage":..} as the page reads it;
+  // {"id":N,"name":..,"installer_url":..,"homepage":..} as the page reads it,
+  // with "sha256" (64 lowercase hex digits) when the package has one;
   // "installer_url" is absolute, a file name resolved under `base`/files/.
   static std::string PackageJson(const Package& package, const std::string& base);
 

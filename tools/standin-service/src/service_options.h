@@ -3,6 +3,7 @@
 // tarnel-service or directly by tests.
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -16,6 +17,11 @@ struct ServiceOptions {
   std::filesystem::path log_file;           // empty: no log file
   std::uint64_t demo_size = 8 * 1024 * 1024;
   std::uint64_t rate = 0;                   // bytes per second for /files/, 0: unlimited
+  // Cut answers from /files/ short: the first `drop_count` answers whose body
+  // is longer than `drop_after` bytes end (connection closed) after that many
+  // body bytes. Lets a client's resume be tried.
+  std::optional<std::uint64_t> drop_after;
+  std::uint64_t drop_count = 1;
   std::ostream* event_output = nullptr;     // receives one JSON line per event; may be nullptr
 };
 

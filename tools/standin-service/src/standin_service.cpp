@@ -21,6 +21,8 @@ constexpr const char* kInfoPath = "/downloader.php/index/info";
 constexpr const char* kLogPath = "/downloader.php/index/log";
 // Log forms are three short fields; anything much larger is not an event.
 constexpr std::size_t kMaxRequestBody = 64 * 1024;
+// Hashing 1 GiB takes a few seconds at start; larger demo installers go without.
+constexpr std::uint64_t kLargestBuiltInDigest = 1ULL << 30;
 
 }  // namespace
 
@@ -40,10 +42,32 @@ void StandinService::LoadData() {
     throw StartError("files folder " + options_.files_dir.string() + " is not a folder");
   }
   store_ = std::make_unique<InstallerStore>(options_.files_dir, options_.demo_size);
-  for (const Package& package : catalog_->packages()) {
-    if (!IsAbsoluteHttpUrl(package.installer) && !store_->Open(package.installer)) {
+  for (std::size_t i = 0; i < catalog_->packages().size(); ++i) {
+    const Package& package = catalog_->packages()[i];
+    if (IsAbsoluteHttpUrl(package.installer)) {
+      continue;
+    }
+    std::unique_ptr<InstallerFile> file = store_->Open(package.installer);
+    if (!file) {
       throw StartError("package " + std::to_string(package.id) + ": installer \"" + package.installer +
                        "\" is neither the demo installer nor a file in the files folder");
+    }
+    // The built-in package skips the checksum for demo installers too large
+    // to hash in a moment; a catalogue's "auto" always gets one.
+    const bool too_large = options_.catalog_file.empty() && file->size() > kLargestBuiltInDigest;
+    if (!package.sha256_from_file || too_large) {
+      continue;
+    }
+    if (const auto known = digests_.find(package.installer); known != digests_.end()) {
+      catalog_->SetSha256(i, ToHex(known->second.digest));
+      continue;
+    }
+    try {
+      const KnownDigest known{FileEndpoint::ETagOf(*file), DigestOf(*file)};
+      catalog_->SetSha256(i, ToHex(known.digest));
+      digests_[package.installer] = known;
+    } catch (const std::runtime_error& failure) {
+      throw StartError("package " + std::to_string(package.id) + ": " + failure.what());
     }
   }
   try {
@@ -71,7 +95,12 @@ int StandinService::Start() {
   info_ = std::make_unique<InfoEndpoint>(*catalog_, base_url_);
   pages_ = std::make_unique<PageEndpoint>(*catalog_, base_url_);
   log_endpoint_ = std::make_unique<LogEndpoint>(*log_);
-  files_ = std::make_unique<FileEndpoint>(*store_, options_.rate, stopping_);
+  FileServing serving;
+  serving.bytes_per_second = options_.rate;
+  serving.drop_after = options_.drop_after;
+  serving.drop_count = options_.drop_count;
+  serving.digests = digests_;
+  files_ = std::make_unique<FileEndpoint>(*store_, std::move(serving), stopping_);
   Route();
 
   thread_ = std::thread([server = server_.get()] { server->listen_after_bind(); });
@@ -115,6 +144,10 @@ void StandinService::Stop() {
   if (thread_.joinable()) {
     thread_.join();
   }
+}
+
+StandinService::FileStats StandinService::FileTraffic() const {
+  return files_ ? FileStats{files_->requests(), files_->body_bytes()} : FileStats{};
 }
 
 std::vector<nlohmann::json> StandinService::RecordedEvents() const {

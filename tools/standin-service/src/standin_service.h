@@ -4,6 +4,7 @@
 // Start and Stop are called from one owning thread; requests are handled on
 // httplib's worker threads.
 #include <atomic>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "file_endpoint.h"
 #include "service_options.h"
 
 namespace httplib {
@@ -25,7 +27,6 @@ class EventLog;
 class InfoEndpoint;
 class LogEndpoint;
 class PageEndpoint;
-class FileEndpoint;
 class InstallerStore;
 
 // The service cannot start: bad catalogue, missing folder, unwritable log
@@ -52,6 +53,12 @@ class StandinService {
   int port() const { return port_; }
   // "http://127.0.0.1:port" (the listening address).
   std::string BaseUrl() const { return base_url_; }
+  // Requests to /files/ so far and the body bytes sent in answer to them.
+  struct FileStats {
+    std::uint64_t requests = 0;
+    std::uint64_t body_bytes = 0;
+  };
+  FileStats FileTraffic() const;
   // The events recorded so far, oldest first (the newest 1000).
   std::vector<nlohmann::json> RecordedEvents() const;
 
@@ -62,6 +69,7 @@ class StandinService {
   ServiceOptions options_;
   std::unique_ptr<Catalog> catalog_;
   std::unique_ptr<InstallerStore> store_;
+  std::map<std::string, KnownDigest> digests_;  // of installers with "sha256": "auto", by file name
   std::unique_ptr<EventLog> log_;
   std::unique_ptr<InfoEndpoint> info_;
   std::unique_ptr<LogEndpoint> log_endpoint_;

@@ -23,14 +23,26 @@ std::size_t ChunkSize(std::uint64_t rate) {
 }  // namespace
 
 ThrottledTransfer::ThrottledTransfer(std::unique_ptr<InstallerFile> file, std::uint64_t bytes_per_second,
-                                     const std::atomic<bool>& stopping)
-    : file_(std::move(file)), rate_(bytes_per_second), stopping_(stopping), buffer_(ChunkSize(bytes_per_second)) {}
+                                     const std::atomic<bool>& stopping, std::optional<std::uint64_t> cut_after,
+                                     std::atomic<std::uint64_t>* sent_total)
+    : file_(std::move(file)),
+      rate_(bytes_per_second),
+      stopping_(stopping),
+      cut_after_(cut_after),
+      sent_total_(sent_total),
+      buffer_(ChunkSize(bytes_per_second)) {}
 
 bool ThrottledTransfer::Send(std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+  if (cut_after_ && sent_ >= *cut_after_) {
+    return false;  // httplib closes the connection with the body incomplete
+  }
   if (stopping_ || !WaitForTurn()) {
     return false;
   }
-  const std::size_t wanted = std::min(length, buffer_.size());
+  std::size_t wanted = std::min(length, buffer_.size());
+  if (cut_after_) {
+    wanted = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, *cut_after_ - sent_));
+  }
   const std::size_t got = file_->Read(offset, buffer_.data(), wanted);
   if (got == 0) {
     return false;  // the file shrank or cannot be read: end the response short
@@ -39,6 +51,9 @@ bool ThrottledTransfer::Send(std::size_t offset, std::size_t length, httplib::Da
     return false;
   }
   sent_ += got;
+  if (sent_total_ != nullptr) {
+    *sent_total_ += got;
+  }
   return true;
 }
 

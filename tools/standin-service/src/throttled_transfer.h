@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "installer_file.h"
@@ -21,8 +22,12 @@ class ThrottledTransfer {
  public:
   // `bytes_per_second` 0 means unpaced. `stopping` is the service's stop flag:
   // once set, the transfer ends at its next chunk or pause.
+  // `sent_total`, when given, counts the body bytes written.
+  // With `cut_after`, the response ends (the connection is closed) once that
+  // many body bytes are out, although more were announced.
   ThrottledTransfer(std::unique_ptr<InstallerFile> file, std::uint64_t bytes_per_second,
-                    const std::atomic<bool>& stopping);
+                    const std::atomic<bool>& stopping, std::optional<std::uint64_t> cut_after = std::nullopt,
+                    std::atomic<std::uint64_t>* sent_total = nullptr);
 
   // httplib's ContentProvider: writes one chunk of at most `length` bytes from
   // `offset`. False ends the response (read failure, client gone, stopping).
@@ -35,6 +40,8 @@ class ThrottledTransfer {
   std::unique_ptr<InstallerFile> file_;
   std::uint64_t rate_;
   const std::atomic<bool>& stopping_;
+  std::optional<std::uint64_t> cut_after_;
+  std::atomic<std::uint64_t>* sent_total_;  // body bytes of all transfers, or nullptr
   std::vector<char> buffer_;
   std::chrono::steady_clock::time_point started_{};
   std::uint64_t sent_ = 0;
