@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include <nlohmann/json.hpp>
@@ -95,6 +96,15 @@ wv.addEventListener("message", (e) => report("unexpected:" + JSON.stringify(e.da
 setTimeout(() => post("close", {force_close: false}), 300);
 </script>)"), "text/html");
     });
+    pages_->Get("/flood.html", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content(Page(R"(<body><script>
+post("resize_window", {width: 300, height: 200});
+// Far deeper than any message may be, then a flood of dialogs to open.
+wv.postMessage('{"msg_type":"dnld","msg_data":' + "[".repeat(200000) + "]".repeat(200000) + "}");
+for (let i = 0; i < 4000; i++) post("install");
+report("flooded");
+</script>)"), "text/html");
+    });
     pages_->Start();
 
     // Installer servers on ports of their own: one that drops the connection
@@ -128,7 +138,7 @@ setTimeout(() => post("close", {force_close: false}), 300);
     nlohmann::json packages = nlohmann::json::array();
     packages.push_back({{"id", 1}, {"name", "Tarnel 演示安装包"}});
     int id = 11;
-    for (const char* page : {"/hold.html", "/burst.html", "/drag.html", "/close.html"}) {
+    for (const char* page : {"/hold.html", "/burst.html", "/drag.html", "/close.html", "/flood.html"}) {
       packages.push_back({{"id", id++}, {"name", std::string("E2E ") + page}, {"page", pages_->Url(page)}});
     }
     // The reference page of this service, told to report what it hears (#trace).
@@ -363,6 +373,25 @@ TEST_F(Tarnel, ABurstOfBadMessagesLeavesTheGoodOneHandled) {
   EXPECT_EQ(w->width, 300);
   EXPECT_EQ(w->height, 200);
   EXPECT_FALSE(tarnel->WaitForExit(200ms).has_value());
+}
+
+TEST_F(Tarnel, ADeepMessageAndAFloodOfInstallsLeaveTheProcessAliveWithOneDialog) {
+  auto tarnel = Start(15);
+  ASSERT_TRUE(WaitForEvent("flooded"));
+  std::this_thread::sleep_for(500ms);
+  EXPECT_FALSE(tarnel->WaitForExit(200ms).has_value());
+  // The main window and one message box; every other "install" was dropped.
+  const std::string tree = Capture({"xwininfo", "-root", "-tree"}, {{"DISPLAY", display_->name()}});
+  int viewable = 0;
+  std::istringstream lines(tree);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("(\"tarnel\" \"Tarnel\")") == std::string::npos) continue;
+    const std::string id = line.substr(line.find("0x"), line.find(' ', line.find("0x")) - line.find("0x"));
+    const std::string state = Capture({"xwininfo", "-id", id}, {{"DISPLAY", display_->name()}});
+    viewable += state.find("Map State: IsViewable") != std::string::npos;
+  }
+  EXPECT_EQ(viewable, 2);
+  Screenshot("flood");
 }
 
 TEST_F(Tarnel, DragMovesTheWindowByThePointerDisplacement) {
