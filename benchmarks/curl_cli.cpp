@@ -1,7 +1,9 @@
 #include "curl_cli.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -41,6 +43,12 @@ CurlCliRun RunCurlCli(const std::string& url, const std::string& path) {
     run.problem = "curl exited with " + std::to_string(WEXITSTATUS(status));
   } else {
     run.ok = true;
+    const auto syncStart = std::chrono::steady_clock::now();
+    const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file >= 0 && fsync(file) == 0) {
+      run.syncSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - syncStart).count();
+    }
+    if (file >= 0) close(file);
   }
   return run;
 }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <mutex>
 
 #include "download/download_messages.h"
 #include "download/download_job.h"
@@ -16,8 +17,17 @@ namespace {
 constexpr std::chrono::milliseconds kPageTickInterval{10};
 }
 
+namespace {
+// The waits the job asked for, recorded on its worker thread.
+struct WaitLog {
+  std::mutex mutex;
+  int count = 0;
+  std::chrono::milliseconds total{0};
+};
+}  // namespace
+
 JobRun RunDownloadJob(const std::string& url, const std::string& path,
-                      const std::optional<download::Sha256Digest>& expectedSha256) {
+                      const std::optional<download::Sha256Digest>& expectedSha256, bool instantRetryWaits) {
   JobRun run;
   run.peakReset = ResetPeakResident();
   run.peakBeforeKiB = ReadPeakResidentKiB();
@@ -41,13 +51,28 @@ JobRun RunDownloadJob(const std::string& url, const std::string& path,
   request.replaceExisting = true;
   request.expectedSha256 = expectedSha256;
   request.window = handle;
-  auto job = std::make_unique<download::DownloadJob>(std::move(request));
+  auto waits = std::make_shared<WaitLog>();
+  download::JobHooks hooks;
+  if (instantRetryWaits) {
+    hooks.wait = [waits](std::chrono::milliseconds delay) {
+      std::lock_guard lock(waits->mutex);
+      ++waits->count;
+      waits->total += delay;
+    };
+  }
+  auto job = std::make_unique<download::DownloadJob>(std::move(request), std::move(hooks));
   window.Attach(job.get());
   run.finished = window.WaitForEnd();
 
   page.Stop();
   loop.Post([&window] { window.Attach(nullptr); });
+  run.attempts = job->Outcome().attempts;
   job.reset();  // joins the ended worker thread
+  {
+    std::lock_guard lock(waits->mutex);
+    run.retryWaits = waits->count;
+    run.retryWaitSeconds = std::chrono::duration<double>(waits->total).count();
+  }
   loop.Post([handle] { handle->Destroy(); });
   loop.Stop();
   run.peakAfterKiB = ReadPeakResidentKiB();

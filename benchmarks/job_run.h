@@ -22,11 +22,20 @@ struct JobRun {
   bool peakReset = false;
   std::optional<std::uint64_t> peakBeforeKiB;
   std::optional<std::uint64_t> peakAfterKiB;
+  // The job's own count of attempts, and the waits between them that it asked
+  // for; with `instantRetryWaits` none of them was actually waited.
+  int attempts = 0;
+  int retryWaits = 0;
+  double retryWaitSeconds = 0;
 };
 
 // Main thread of the benchmark. Downloads url to path, checked against
-// `expectedSha256` when given; curl_global_init must have been called.
+// `expectedSha256` when given; curl_global_init must have been called. With
+// `instantRetryWaits` the job's backoff between attempts returns at once
+// (through JobHooks::wait), so a run with retries times the transfers and
+// resumes only; the waits asked for are still counted.
 JobRun RunDownloadJob(const std::string& url, const std::string& path,
-                      const std::optional<download::Sha256Digest>& expectedSha256 = std::nullopt);
+                      const std::optional<download::Sha256Digest>& expectedSha256 = std::nullopt,
+                      bool instantRetryWaits = false);
 
 }  // namespace tarnel::bench

@@ -17,6 +17,8 @@
 namespace tarnel::download {
 namespace {
 
+constexpr std::uint64_t kWritebackChunk = std::uint64_t{16} << 20;
+
 FileError ErrorOf(int error) {
   if (error == ENOSPC || error == EDQUOT) return FileError::kDiskFull;
   if (error == EEXIST) return FileError::kExists;
@@ -94,6 +96,7 @@ int PartFile::Descriptor() const { return static_cast<int>(handle_); }
 bool PartFile::IsOpen() const { return handle_ >= 0; }
 
 FileError PartFile::Write(const char* data, std::size_t size) {
+  const std::uint64_t before = size_;
   while (size > 0) {
     const ssize_t written = write(Descriptor(), data, size);
     if (written < 0) {
@@ -103,6 +106,13 @@ FileError PartFile::Write(const char* data, std::size_t size) {
     data += written;
     size -= static_cast<std::size_t>(written);
     size_ += static_cast<std::uint64_t>(written);
+  }
+  // Each completed chunk starts its writeback now, so the sync before the
+  // rename has little left to wait for.
+  if (size_ / kWritebackChunk != before / kWritebackChunk) {
+    const std::uint64_t chunkEnd = size_ / kWritebackChunk * kWritebackChunk;
+    sync_file_range(Descriptor(), static_cast<off_t>(chunkEnd - kWritebackChunk), static_cast<off_t>(kWritebackChunk),
+                    SYNC_FILE_RANGE_WRITE);
   }
   return FileError::kNone;
 }
