@@ -55,7 +55,11 @@ ScriptedServer::ScriptedServer(Handler handler) : handler_(std::move(handler)) {
 }
 
 ScriptedServer::~ScriptedServer() {
-  stopping_ = true;
+  {
+    // Under the lock, so a stalled answer cannot miss the wake-up between its check and its wait.
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
   stopped_.notify_all();
   shutdown(listener_, SHUT_RDWR);
   thread_.join();
