@@ -8,12 +8,17 @@ namespace tarnel::download {
 namespace {
 
 using namespace jobtest;
-TEST_F(DownloadJobTest, ResumeAfterDropsAppendsWithRangeAndIfRangeAndTheFileIsRight) {
-  ScriptedServer server([&](const ScriptedRequest& request, int index) {
+// Honours Range and If-Range; the first `drops` answers end after `after` bytes.
+ScriptedServer::Handler Dropping(const std::string& body, int drops, std::size_t after) {
+  return [&body, drops, after](const ScriptedRequest& request, int index) {
     ScriptedResponse response = Ranged(request, body);
-    if (index < 2) response.dropAfter = 300000;
+    if (index < drops) response.dropAfter = after;
     return response;
-  });
+  };
+}
+
+TEST_F(DownloadJobTest, ResumeAfterDropsAppendsWithRangeAndIfRangeAndTheFileIsRight) {
+  ScriptedServer server(Dropping(body, 2, 300000));
   JobRun run(Request(server.Url("/setup.exe")));
   ASSERT_TRUE(run.WaitForEnd());
   ASSERT_TRUE(run.Finished());
@@ -172,11 +177,7 @@ TEST_F(DownloadJobTest, SixAttemptsWithoutProgressGiveNetworkAfterTheBackoff) {
 }
 
 TEST_F(DownloadJobTest, ManyDropsThatEachGetFurtherDoNotExhaustTheRetries) {
-  ScriptedServer server([&](const ScriptedRequest& request, int index) {
-    ScriptedResponse response = Ranged(request, body);
-    if (index < 10) response.dropAfter = 50000;
-    return response;
-  });
+  ScriptedServer server(Dropping(body, 10, 50000));
   JobRun run(Request(server.Url("/setup.exe")));
   ASSERT_TRUE(run.WaitForEnd());
   ASSERT_TRUE(run.Finished());

@@ -46,21 +46,6 @@ void SyncFolder(const std::string& path) {
 
 }  // namespace
 
-PartFile::~PartFile() { Close(); }
-
-PartFile::PartFile(PartFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)), path_(std::move(other.path_)), size_(std::exchange(other.size_, 0)) {}
-
-PartFile& PartFile::operator=(PartFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, -1);
-    path_ = std::move(other.path_);
-    size_ = std::exchange(other.size_, 0);
-  }
-  return *this;
-}
-
 FileError PartFile::CreateNew(const std::string& path, PartFile& file) {
   const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) return ErrorOf(errno);

@@ -55,21 +55,6 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-PartFile::~PartFile() { Close(); }
-
-PartFile::PartFile(PartFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)), path_(std::move(other.path_)), size_(std::exchange(other.size_, 0)) {}
-
-PartFile& PartFile::operator=(PartFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, -1);
-    path_ = std::move(other.path_);
-    size_ = std::exchange(other.size_, 0);
-  }
-  return *this;
-}
-
 int PartFile::Descriptor() const { return -1; }
 
 FileError PartFile::CreateNew(const std::string& path, PartFile& file) {
