@@ -47,13 +47,18 @@ bool ThrottledTransfer::Send(std::size_t offset, std::size_t length, httplib::Da
   if (got == 0) {
     return false;  // the file shrank or cannot be read: end the response short
   }
-  if (!sink.write(buffer_.data(), got)) {
-    return false;
-  }
-  sent_ += got;
+  // Counted before the write so that a client holding the bytes always finds
+  // them counted; taken back if the socket refused them.
   if (sent_total_ != nullptr) {
     *sent_total_ += got;
   }
+  if (!sink.write(buffer_.data(), got)) {
+    if (sent_total_ != nullptr) {
+      *sent_total_ -= got;
+    }
+    return false;
+  }
+  sent_ += got;
   return true;
 }
 
