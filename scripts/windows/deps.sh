@@ -36,12 +36,17 @@ fi
 CC=$HOST-gcc-posix
 CXX=$HOST-g++-posix
 
-# libcurl from Debian's own source package. apt-get source needs a deb-src
+# Sources from Debian's own source packages. apt-get source needs a deb-src
 # entry: a private apt configuration in the work folder provides it without
 # touching the machine's sources.
-if [ ! -f "$PREFIX/.curl-stamp" ]; then
-  rm -rf "$WORK/curl" && mkdir -p "$WORK/curl/apt/lists/partial" "$WORK/curl/apt/parts" "$WORK/curl/src"
-  src_list="$WORK/curl/apt/sources.list"
+APT_DIR="$WORK/apt"
+apt_opts=(-o "Dir::Etc::SourceList=$APT_DIR/sources.list" -o "Dir::Etc::SourceParts=$APT_DIR/parts"
+          -o "Dir::State::Lists=$APT_DIR/lists" -o "Dir::Cache=$APT_DIR/cache"
+          -o "Debug::NoLocking=1" -o "APT::Sandbox::User=root")
+prepare_private_apt() {
+  [ -f "$APT_DIR/.ready" ] && return 0
+  rm -rf "$APT_DIR" && mkdir -p "$APT_DIR/lists/partial" "$APT_DIR/parts" "$APT_DIR/cache/archives/partial"
+  src_list="$APT_DIR/sources.list"
   : > "$src_list"
   # One-line deb-src entries from the system's deb822 and one-line sources.
   for f in /etc/apt/sources.list.d/*.sources; do
@@ -60,12 +65,20 @@ if [ ! -f "$PREFIX/.curl-stamp" ]; then
   if [ -f /etc/apt/sources.list ]; then
     sed -n 's/^deb \(.*\)$/deb-src \1/p' /etc/apt/sources.list >> "$src_list"
   fi
-  apt_opts=(-o "Dir::Etc::SourceList=$src_list" -o "Dir::Etc::SourceParts=$WORK/curl/apt/parts"
-            -o "Dir::State::Lists=$WORK/curl/apt/lists" -o "Dir::Cache=$WORK/curl/apt/cache"
-            -o "Debug::NoLocking=1" -o "APT::Sandbox::User=root")
-  mkdir -p "$WORK/curl/apt/cache/archives/partial"
   apt-get "${apt_opts[@]}" update -qq >/dev/null
-  (cd "$WORK/curl/src" && apt-get "${apt_opts[@]}" source -qq curl >/dev/null 2>&1)
+  touch "$APT_DIR/.ready"
+}
+# Unpacks source package $1 into folder $2.
+fetch_source() {
+  prepare_private_apt
+  rm -rf "$2" && mkdir -p "$2"
+  (cd "$2" && apt-get "${apt_opts[@]}" source -qq "$1" >/dev/null 2>&1)
+}
+
+# libcurl, static, with Schannel (the Windows TLS stack and certificate store).
+if [ ! -f "$PREFIX/.curl-stamp" ]; then
+  rm -rf "$WORK/curl" && mkdir -p "$WORK/curl"
+  fetch_source curl "$WORK/curl/src"
   srcdir="$(find "$WORK/curl/src" -mindepth 1 -maxdepth 1 -type d -name 'curl-*' | head -n1)"
   mkdir -p "$WORK/curl/build"
   cmake -S "$srcdir" -B "$WORK/curl/build" -G "Unix Makefiles" \
@@ -104,11 +117,22 @@ if [ ! -f "$PREFIX/.headers-stamp" ]; then
   mkdir -p "$PREFIX/include"
   rm -rf "$PREFIX/include/nlohmann"
   cp -r /usr/include/nlohmann "$PREFIX/include/nlohmann"
-  cp /usr/include/httplib.h "$PREFIX/include/httplib.h"
   # nlohmann's CMake package files, so find_package(nlohmann_json) works.
   mkdir -p "$PREFIX/share/cmake"
   rm -rf "$PREFIX/share/cmake/nlohmann_json"
   cp -r /usr/share/cmake/nlohmann_json "$PREFIX/share/cmake/nlohmann_json"
   sed -i "s|/usr/include|$PREFIX/include|g" "$PREFIX"/share/cmake/nlohmann_json/*.cmake
   touch "$PREFIX/.headers-stamp"
+fi
+
+# cpp-httplib for the test servers. Debian's installed header holds only
+# declarations (the code is in its shared library); the source package's
+# httplib.h is the whole single-header library.
+if [ ! -f "$PREFIX/.httplib-stamp" ]; then
+  fetch_source cpp-httplib "$WORK/httplib"
+  header="$(find "$WORK/httplib" -maxdepth 2 -name httplib.h | head -n1)"
+  [ -n "$header" ] || { echo "deps.sh: no httplib.h in the cpp-httplib sources" >&2; exit 1; }
+  mkdir -p "$PREFIX/include"
+  cp "$header" "$PREFIX/include/httplib.h"
+  touch "$PREFIX/.httplib-stamp"
 fi

@@ -31,5 +31,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i </dev/null >/dev/null 2>&1 || true
 fi
 wineserver -p
+# The first program of a session starts Wine's own services, which live on
+# and keep the standard output they inherited: started here on /dev/null, they
+# never hold a test's output pipe open (ctest would wait for them for ever).
+timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 ctest --test-dir "$BUILD" --output-on-failure --no-tests=error "$@" </dev/null

@@ -1,25 +1,17 @@
 #include "platform/profile_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <optional>
 #include <string_view>
 #include <vector>
+
+#include "platform/profile_storage.h"
 
 namespace tarnel::platform {
 namespace {
 
 // Longest value returned, in UTF-16 units (a 260-unit buffer less its NUL).
 constexpr size_t kMaxValueUnits = 259;
-// Profiles are a few lines; anything larger is not one we read or rewrite.
-constexpr size_t kMaxFileBytes = 64 * 1024;
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 // One line of the file: its text is [begin, end), the next line starts at next
@@ -37,7 +29,7 @@ struct Lookup {
   std::optional<size_t> keyLine;
 };
 
-enum class ReadStatus { kOk, kMissing, kError };
+using profile_storage::ReadStatus;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -154,37 +146,11 @@ std::string_view CutToUtf16Units(std::string_view text, size_t maxUnits) {
   return text.substr(0, pos);
 }
 
-// Reads the whole file. Missing means the file or a folder on its path does not
-// exist; anything else that stops the read is an error: a folder, FIFO or
-// device in the file's place (opened without blocking, checked on the open
-// descriptor) or a file larger than kMaxFileBytes.
-ReadStatus ReadWholeFile(const std::string& path, std::string& content, struct stat& info) {
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadStatus::kMissing : ReadStatus::kError;
-  ReadStatus status = ReadStatus::kOk;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > static_cast<off_t>(kMaxFileBytes)) {
-    status = ReadStatus::kError;
-  }
-  char buffer[8192];
-  while (status == ReadStatus::kOk) {
-    ssize_t got = read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) status = ReadStatus::kError;
-    if (got <= 0) break;
-    content.append(buffer, static_cast<size_t>(got));
-    // A file that grows while it is read is held to the same bound.
-    if (content.size() > kMaxFileBytes) status = ReadStatus::kError;
-  }
-  close(fd);
-  return status;
-}
-
 // The value of the key, trimmed, unquoted and cut; nothing when the file, the
 // section or the key is missing.
 std::optional<std::string> ReadValue(const std::string& section, const std::string& key, const std::string& file) {
   std::string content;
-  struct stat info {};
-  if (ReadWholeFile(file, content, info) != ReadStatus::kOk) return std::nullopt;
+  if (profile_storage::ReadWhole(file, content) != ReadStatus::kOk) return std::nullopt;
   std::vector<LineSpan> lines = SplitLines(content);
   Lookup found = Find(content, lines, Trim(section), Trim(key));
   if (!found.keyLine) return std::nullopt;
@@ -228,72 +194,6 @@ std::string Edit(const std::string& content, std::string_view section, std::stri
   return updated;
 }
 
-// Permission bits for a newly created file: 0666 less the process's umask.
-mode_t NewFileMode() {
-  mode_t mask = 022;
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.starts_with("Umask:")) {
-      mask = static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
-      break;
-    }
-  }
-  return 0666 & ~mask;
-}
-
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t written = write(fd, data.data(), data.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    data.remove_prefix(static_cast<size_t>(written));
-  }
-  return true;
-}
-
-void SyncFolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
-}
-
-// Writes data to a temporary file beside target and renames it over target.
-// original is the target's status, or null when it is to be created.
-bool ReplaceFile(const std::string& target, std::string_view data, const struct stat* original) {
-  std::string temporary = target + ".XXXXXX";
-  int fd = mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, data);
-  if (ok && original != nullptr && fchown(fd, original->st_uid, original->st_gid) != 0) {
-    // Keeping the owner needs privileges the process may not have; the permission bits still apply.
-  }
-  ok = ok && fchmod(fd, original != nullptr ? original->st_mode & 07777 : NewFileMode()) == 0;
-  ok = ok && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  ok = ok && rename(temporary.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    unlink(temporary.c_str());
-    return false;
-  }
-  SyncFolderOf(target);
-  return true;
-}
-
-// The path to rewrite: the target of a symbolic link, the path itself otherwise.
-std::string ResolveLink(const std::string& file) {
-  struct stat info {};
-  if (lstat(file.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return file;
-  char* resolved = realpath(file.c_str(), nullptr);
-  if (resolved == nullptr) return file;
-  std::string target = resolved;
-  std::free(resolved);
-  return target;
-}
-
 }  // namespace
 
 unsigned GetPrivateProfileInt(const std::string& section, const std::string& key, int defaultValue,
@@ -328,16 +228,15 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     if (file.empty() || !IsWritable(section, key, value)) return false;
     std::string_view sectionName = Trim(section);
     std::string_view keyName = Trim(key);
-    std::string target = ResolveLink(file);
+    std::string target = profile_storage::ResolveLink(file);
     std::string content;
-    struct stat info {};
-    switch (ReadWholeFile(target, content, info)) {
+    switch (profile_storage::ReadWhole(target, content)) {
       case ReadStatus::kError:
         return false;
       case ReadStatus::kMissing:
-        return ReplaceFile(target, Edit({}, sectionName, keyName, value), nullptr);
+        return profile_storage::Replace(target, Edit({}, sectionName, keyName, value));
       case ReadStatus::kOk:
-        return ReplaceFile(target, Edit(content, sectionName, keyName, value), &info);
+        return profile_storage::Replace(target, Edit(content, sectionName, keyName, value));
     }
     return false;
   } catch (...) {

@@ -1,8 +1,8 @@
 #include "service/config.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
-#include <ctime>
 #include <iomanip>
 #include <mutex>
 #include <sstream>
@@ -19,19 +19,20 @@ constexpr std::string_view kAlphabet = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcd
 }  // namespace
 
 SystemTime CurrentUtcTime() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  std::tm utc{};
-  gmtime_r(&now.tv_sec, &utc);
+  using namespace std::chrono;
+  const auto now = time_point_cast<milliseconds>(system_clock::now());
+  const auto day = floor<days>(now);
+  const year_month_day date(day);
+  const hh_mm_ss time(now - day);
   SystemTime t{};
-  t.year = static_cast<uint16_t>(utc.tm_year + 1900);
-  t.month = static_cast<uint16_t>(utc.tm_mon + 1);
-  t.dayOfWeek = static_cast<uint16_t>(utc.tm_wday);
-  t.day = static_cast<uint16_t>(utc.tm_mday);
-  t.hour = static_cast<uint16_t>(utc.tm_hour);
-  t.minute = static_cast<uint16_t>(utc.tm_min);
-  t.second = static_cast<uint16_t>(utc.tm_sec);
-  t.milliseconds = static_cast<uint16_t>(now.tv_nsec / 1000000);
+  t.year = static_cast<uint16_t>(static_cast<int>(date.year()));
+  t.month = static_cast<uint16_t>(static_cast<unsigned>(date.month()));
+  t.dayOfWeek = static_cast<uint16_t>(weekday(day).c_encoding());
+  t.day = static_cast<uint16_t>(static_cast<unsigned>(date.day()));
+  t.hour = static_cast<uint16_t>(time.hours().count());
+  t.minute = static_cast<uint16_t>(time.minutes().count());
+  t.second = static_cast<uint16_t>(time.seconds().count());
+  t.milliseconds = static_cast<uint16_t>(time.subseconds().count());
   return t;
 }
 
@@ -64,7 +65,12 @@ std::string GenerateUuid(const SystemTime& now) {
 std::string GenerateUuid() { return GenerateUuid(CurrentUtcTime()); }
 
 std::string ConfigFileBeside(const std::string& executablePath) {
+#ifdef _WIN32
+  // Windows paths separate folders with either slash.
+  size_t slash = executablePath.find_last_of("\\/");
+#else
   size_t slash = executablePath.rfind('/');
+#endif
   std::string folder = slash == std::string::npos ? std::string() : executablePath.substr(0, slash + 1);
   return folder + "config.ini";
 }

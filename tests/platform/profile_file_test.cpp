@@ -1,9 +1,11 @@
 #include "platform/profile_file.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <csignal>
 #include <cstdint>
@@ -24,10 +26,11 @@ using tarnel::test::WriteFile;
 
 std::set<std::string> FolderEntries(const std::filesystem::path& folder) {
   std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename());
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
   return names;
 }
 
+#ifndef _WIN32
 // Whether this process can create files in a folder despite its permission bits (as root).
 bool CanWriteInto(const std::filesystem::path& folder) {
   std::string probe = (folder / "probe").string();
@@ -41,6 +44,7 @@ bool CanWriteInto(const std::filesystem::path& folder) {
 std::filesystem::perms Permissions(const std::string& file) {
   return std::filesystem::status(file).permissions() & std::filesystem::perms::mask;
 }
+#endif  // _WIN32
 
 class ProfileFile : public ::testing::Test {
  protected:
@@ -198,6 +202,8 @@ TEST_F(ProfileFile, WriteAddsMissingSectionAtTheEnd) {
   EXPECT_EQ(ReadFile(file_), "\xEF\xBB\xBF[user]\nuuid=v\n");
 }
 
+#ifndef _WIN32
+// Permission bits, umask, symbolic links and file size limits are POSIX notions.
 TEST_F(ProfileFile, WriteCreatesMissingFileWithUmaskPermissions) {
   mode_t previous = umask(027);
   bool written = WritePrivateProfileString("user", "uuid", "v", file_);
@@ -221,6 +227,8 @@ TEST_F(ProfileFile, WriteKeepsPermissionBitsAndFollowsSymbolicLinks) {
   EXPECT_EQ(FolderEntries(dir_.path()), (std::set<std::string>{"config.ini", "real.ini"}));
 }
 
+#endif  // _WIN32
+
 TEST_F(ProfileFile, WriteRefusesTextThatWouldBreakTheFile) {
   const std::string before = "[user]\nuuid=old\n";
   WriteFile(file_, before);
@@ -242,6 +250,8 @@ TEST_F(ProfileFile, WriteFailsWhenTheFileIsAFolder) {
   EXPECT_EQ(FolderEntries(dir_.path()), std::set<std::string>{"config.ini"});
 }
 
+#ifndef _WIN32
+// Permission bits, umask, symbolic links and file size limits are POSIX notions.
 TEST_F(ProfileFile, WriteIntoFolderWithoutWriteAccessFailsAndLeavesNothing) {
   const std::string before = "[root]\ndownloader_id=3\n";
   WriteFile(file_, before);
@@ -271,5 +281,7 @@ TEST_F(ProfileFile, WriteThatFailsHalfwayRemovesItsTemporaryFile) {
   EXPECT_EQ(ReadFile(file_), before);
   EXPECT_EQ(FolderEntries(dir_.path()), std::set<std::string>{"config.ini"});
 }
+
+#endif  // _WIN32
 
 }  // namespace

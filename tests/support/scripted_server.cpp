@@ -1,10 +1,12 @@
 #include "support/scripted_server.h"
 
+#ifndef _WIN32
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -14,9 +16,37 @@
 namespace tarnel::test {
 namespace {
 
-bool SendAll(int fd, const char* data, std::size_t size) {
+// The few socket calls that differ between Winsock and POSIX.
+#ifdef _WIN32
+using Socket = SOCKET;
+constexpr int kNoSignal = 0;
+Socket OpenListener() { return socket(AF_INET, SOCK_STREAM, 0); }
+Socket AcceptClient(Socket listener) { return accept(listener, nullptr, nullptr); }
+int PollOne(Socket fd, int timeoutMs) {
+  WSAPOLLFD one{fd, POLLIN, 0};
+  return WSAPoll(&one, 1, timeoutMs);
+}
+void CloseSocket(Socket fd) { closesocket(fd); }
+constexpr int kShutBoth = SD_BOTH;
+#else
+using Socket = int;
+constexpr int kNoSignal = MSG_NOSIGNAL;
+Socket OpenListener() { return socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0); }
+Socket AcceptClient(Socket listener) { return accept4(listener, nullptr, nullptr, SOCK_CLOEXEC); }
+int PollOne(Socket fd, int timeoutMs) {
+  pollfd one{fd, POLLIN, 0};
+  return poll(&one, 1, timeoutMs);
+}
+void CloseSocket(Socket fd) { close(fd); }
+constexpr int kShutBoth = SHUT_RDWR;
+#endif
+
+Socket AsSocket(std::intptr_t fd) { return static_cast<Socket>(fd); }
+
+bool SendAll(Socket fd, const char* data, std::size_t size) {
   while (size > 0) {
-    const ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
+    const int chunk = static_cast<int>(std::min<std::size_t>(size, 1 << 20));
+    const auto n = send(fd, data, chunk, kNoSignal);
     if (n <= 0) return false;
     data += n;
     size -= static_cast<std::size_t>(n);
@@ -39,17 +69,22 @@ const char* Reason(int status) {
 }  // namespace
 
 ScriptedServer::ScriptedServer(Handler handler) : handler_(std::move(handler)) {
-  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+#ifdef _WIN32
+  WSADATA data{};
+  WSAStartup(MAKEWORD(2, 2), &data);
+#endif
+  const Socket listener = OpenListener();
+  listener_ = static_cast<std::intptr_t>(listener);
   const int yes = 1;
-  setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&yes), sizeof yes);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener_, 16) != 0) {
+  if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, 16) != 0) {
     throw std::runtime_error("scripted server: cannot listen");
   }
   socklen_t length = sizeof address;
-  getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
   port_ = ntohs(address.sin_port);
   thread_ = std::thread([this] { Run(); });
 }
@@ -61,9 +96,12 @@ ScriptedServer::~ScriptedServer() {
     stopping_ = true;
   }
   stopped_.notify_all();
-  shutdown(listener_, SHUT_RDWR);
+  shutdown(AsSocket(listener_), kShutBoth);
   thread_.join();
-  close(listener_);
+  CloseSocket(AsSocket(listener_));
+#ifdef _WIN32
+  WSACleanup();
+#endif
 }
 
 std::vector<ScriptedRequest> ScriptedServer::Requests() const {
@@ -73,22 +111,21 @@ std::vector<ScriptedRequest> ScriptedServer::Requests() const {
 
 void ScriptedServer::Run() {
   while (!stopping_) {
-    pollfd fds{listener_, POLLIN, 0};
-    if (poll(&fds, 1, 50) <= 0) continue;
-    const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (client < 0) continue;
-    Serve(client);
-    close(client);
+    if (PollOne(AsSocket(listener_), 50) <= 0) continue;
+    const Socket client = AcceptClient(AsSocket(listener_));
+    if (client == static_cast<Socket>(-1)) continue;
+    Serve(static_cast<std::intptr_t>(client));
+    CloseSocket(client);
   }
 }
 
-void ScriptedServer::Serve(int client) {
+void ScriptedServer::Serve(std::intptr_t fd) {
+  const Socket client = AsSocket(fd);
   std::string head;
   char buffer[4096];
   while (head.find("\r\n\r\n") == std::string::npos) {
-    pollfd fds{client, POLLIN, 0};
-    if (poll(&fds, 1, 2000) <= 0) return;
-    const ssize_t n = recv(client, buffer, sizeof buffer, 0);
+    if (PollOne(client, 2000) <= 0) return;
+    const auto n = recv(client, buffer, sizeof buffer, 0);
     if (n <= 0) return;
     head.append(buffer, static_cast<std::size_t>(n));
   }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -56,10 +57,10 @@ class ScriptedServer {
 
  private:
   void Run();
-  void Serve(int client);
+  void Serve(std::intptr_t client);
 
   Handler handler_;
-  int listener_ = -1;
+  std::intptr_t listener_ = -1;  // a socket of either system
   int port_ = 0;
   std::atomic<bool> stopping_{false};
   std::atomic<std::size_t> sent_{0};

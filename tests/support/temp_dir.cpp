@@ -1,7 +1,10 @@
 #include "support/temp_dir.h"
 
 #include <cstdlib>
+#include <cstdint>
 #include <fstream>
+#include <mutex>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
@@ -9,9 +12,24 @@
 namespace tarnel::test {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tarnel-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  // A new folder with a random name; create_directory fails on one that exists.
+  static std::mt19937_64 random{std::random_device{}()};
+  static std::mutex mutex;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::uint64_t suffix;
+    {
+      std::lock_guard lock(mutex);
+      suffix = random();
+    }
+    auto candidate = std::filesystem::temp_directory_path() / ("tarnel-test-" + std::to_string(suffix % 1000000000));
+    std::error_code ec;
+    if (std::filesystem::create_directory(candidate, ec)) {
+      std::filesystem::permissions(candidate, std::filesystem::perms::owner_all, ec);
+      path_ = candidate;
+      return;
+    }
+  }
+  throw std::runtime_error("cannot make a temporary folder");
 }
 
 TempDir::~TempDir() {

@@ -8,18 +8,12 @@
 
 #include "download/part_file.h"
 #include "download/sha256.h"
+#include "platform/wide_text.h"
 
 namespace tarnel::download {
 namespace {
 
-// Paths are UTF-8 inside the program and UTF-16 at every Win32 call.
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
+using platform::Utf8ToWide;
 
 HANDLE AsHandle(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
 std::intptr_t FromHandle(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
@@ -59,7 +53,7 @@ int PartFile::Descriptor() const { return -1; }
 
 FileError PartFile::CreateNew(const std::string& path, PartFile& file) {
   // CREATE_NEW fails for anything already there, a link or junction included.
-  const HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+  const HANDLE handle = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return ErrorOf(GetLastError());
   file = PartFile();
@@ -69,7 +63,7 @@ FileError PartFile::CreateNew(const std::string& path, PartFile& file) {
 }
 
 FileError PartFile::Reopen(const std::string& path, const FileIdentity& expected, PartFile& file) {
-  const HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+  const HANDLE handle = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return ErrorOf(GetLastError());
   const auto identity = IdentityOf(handle);
@@ -136,7 +130,17 @@ std::optional<FileIdentity> PartFile::Identity() const {
 void PartFile::RecordOrigin(const std::string& url) {
   // The mark of the web, as browsers leave it: SmartScreen sees the installer
   // came from the internet before it is elevated. The stream moves with the file.
-  const HANDLE zone = CreateFileW(Wide(path_ + ":Zone.Identifier").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  // Only volumes with named streams have one (not FAT, nor Wine's folders,
+  // where the name would make a stray file instead).
+  DWORD volumeFlags = 0;
+  if (!IsOpen() ||
+      !GetVolumeInformationByHandleW(AsHandle(handle_), nullptr, 0, nullptr, nullptr, &volumeFlags, nullptr, 0) ||
+      (volumeFlags & FILE_NAMED_STREAMS) == 0) {
+    return;
+  }
+  // A line break in the address would add lines of its own to the stream.
+  if (url.find_first_of("\r\n") != std::string::npos) return;
+  const HANDLE zone = CreateFileW(Utf8ToWide(path_ + ":Zone.Identifier").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (zone == INVALID_HANDLE_VALUE) return;
   const std::string text = "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=" + url + "\r\n";
@@ -152,12 +156,12 @@ void PartFile::Close() {
 
 FileError CommitPart(const std::string& partPath, const std::string& target, bool replace) {
   const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-  if (!MoveFileExW(Wide(partPath).c_str(), Wide(target).c_str(), flags)) return ErrorOf(GetLastError());
+  if (!MoveFileExW(Utf8ToWide(partPath).c_str(), Utf8ToWide(target).c_str(), flags)) return ErrorOf(GetLastError());
   return FileError::kNone;
 }
 
 void RemoveIfSame(const std::string& path, const FileIdentity& identity) {
-  const HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+  const HANDLE handle = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return;
   const auto found = IdentityOf(handle);
@@ -169,12 +173,12 @@ void RemoveIfSame(const std::string& path, const FileIdentity& identity) {
   CloseHandle(handle);
 }
 
-void RemovePath(const std::string& path) { DeleteFileW(Wide(path).c_str()); }
+void RemovePath(const std::string& path) { DeleteFileW(Utf8ToWide(path).c_str()); }
 
 bool MakeRunnableIfUnchanged(const std::string& path, const FileIdentity& identity,
                              const std::optional<std::array<std::uint8_t, 32>>& sha256) {
   // Nobody may write to it while it is checked.
-  const HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  const HANDLE handle = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   const auto found = IdentityOf(handle);
@@ -194,7 +198,7 @@ bool MakeRunnableIfUnchanged(const std::string& path, const FileIdentity& identi
 
 std::optional<std::uint64_t> FreeSpaceFor(const std::string& path) {
   ULARGE_INTEGER available{};
-  if (!GetDiskFreeSpaceExW(Wide(FolderOf(path)).c_str(), &available, nullptr, nullptr)) return std::nullopt;
+  if (!GetDiskFreeSpaceExW(Utf8ToWide(FolderOf(path)).c_str(), &available, nullptr, nullptr)) return std::nullopt;
   return available.QuadPart;
 }
 
