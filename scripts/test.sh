@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the normal build, a bounded fuzzing run of the
-# page bridge, then the whole suite again under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# page bridge, the whole suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the Windows build's suites under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -31,3 +31,6 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan-suppressions.txt:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== Windows build under Wine =="
+bash scripts/windows/test.sh
