@@ -142,10 +142,16 @@ std::optional<int> Process::WaitForExit(std::chrono::milliseconds timeout) {
   return result;
 }
 
+std::string XwinInfo(const std::string& display, const std::vector<std::string>& args) {
+  std::vector<std::string> argv{"xwininfo"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return Capture(argv, {{"DISPLAY", display}, {"LC_ALL", "C.UTF-8"}});
+}
+
 std::optional<WindowInfo> FindTarnelWindow(const std::string& display) {
   // Top-level lines of `xwininfo -root -tree`, e.g.
   //      0x200003 "Title": ("tarnel" "Tarnel")  720x460+280+282  +280+282
-  const std::string tree = Capture({"xwininfo", "-root", "-tree"}, {{"DISPLAY", display}});
+  const std::string tree = XwinInfo(display, {"-root", "-tree"});
   static const std::regex line(R"re(^\s+(0x[0-9a-f]+) (?:"(.*)"|\(has no name\)): \("tarnel" "Tarnel"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+?(-?\d+)\+?(-?\d+))re");
   std::optional<WindowInfo> best;
   std::istringstream in(tree);
@@ -156,7 +162,7 @@ std::optional<WindowInfo> FindTarnelWindow(const std::string& display) {
     if (!best || info.width * info.height > best->width * best->height) best = info;
   }
   if (best) {
-    const std::string state = Capture({"xwininfo", "-id", best->id}, {{"DISPLAY", display}});
+    const std::string state = XwinInfo(display, {"-id", best->id});
     best->viewable = state.find("Map State: IsViewable") != std::string::npos;
   }
   return best;

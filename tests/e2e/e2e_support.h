@@ -19,6 +19,10 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
 // Runs a program (looked up on PATH) with arguments; its standard output.
 std::string Capture(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {});
 
+// `xwininfo` on a display. Its text is UTF-8 whatever the caller's locale:
+// xwininfo converts window names to the locale's character set.
+std::string XwinInfo(const std::string& display, const std::vector<std::string>& args);
+
 class VirtualDisplay {
  public:
   VirtualDisplay();  // Xvfb -displayfd, 1280x1024x24

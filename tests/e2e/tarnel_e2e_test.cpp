@@ -382,13 +382,13 @@ TEST_F(Tarnel, ADeepMessageAndAFloodOfInstallsLeaveTheProcessAliveWithOneDialog)
   std::this_thread::sleep_for(500ms);
   EXPECT_FALSE(tarnel->WaitForExit(200ms).has_value());
   // The main window and one message box; every other "install" was dropped.
-  const std::string tree = Capture({"xwininfo", "-root", "-tree"}, {{"DISPLAY", display_->name()}});
+  const std::string tree = XwinInfo(display_->name(), {"-root", "-tree"});
   int viewable = 0;
   std::istringstream lines(tree);
   for (std::string line; std::getline(lines, line);) {
     if (line.find("(\"tarnel\" \"Tarnel\")") == std::string::npos) continue;
     const std::string id = line.substr(line.find("0x"), line.find(' ', line.find("0x")) - line.find("0x"));
-    const std::string state = Capture({"xwininfo", "-id", id}, {{"DISPLAY", display_->name()}});
+    const std::string state = XwinInfo(display_->name(), {"-id", id});
     viewable += state.find("Map State: IsViewable") != std::string::npos;
   }
   EXPECT_EQ(viewable, 2);
