@@ -3,6 +3,8 @@
 # Runs apt-get only when something is missing, so repeated calls are cheap.
 # glib-networking gives GIO the proxy resolvers that follow the desktop's
 # settings and the proxy environment variables (GIO alone always goes direct).
+# llvm brings llvm-symbolizer, which names the functions in sanitizer and
+# fuzzer reports.
 set -euo pipefail
 
 PACKAGES=(
@@ -12,7 +14,7 @@ PACKAGES=(
   libgtk-3-dev libwebkit2gtk-4.1-dev glib-networking
   xvfb xauth x11-utils xdotool imagemagick openssl curl fonts-wqy-microhei
   libxtst-dev dbus-daemon
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev llvm
 )
 
 missing=()

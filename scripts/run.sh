@@ -25,6 +25,8 @@ pids=()
 cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; wait 2>/dev/null || true; }
 trap cleanup EXIT
 
+# Each run's events only: the service appends to its log.
+rm -f "$demo/events.jsonl"
 build/tools/standin-service/tarnel-service --port 8765 --log-file "$demo/events.jsonl" --rate 4M \
   > "$demo/service.log" 2>&1 &
 pids+=($!)
