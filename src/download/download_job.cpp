@@ -227,16 +227,20 @@ void DownloadJob::Run() {
     }
   }
 
-  // The file is complete: it gets its name only when it is also right.
+  // The file is complete: it gets its name only when it is also on disk and
+  // right. The sync comes first so that the hashing thread finishes its last
+  // blocks while the disk catches up.
+  file.RecordOrigin(request_.url);
+  FileError synced = writer.Flush();
+  if (synced == FileError::kNone) synced = file.Sync();
+  if (synced != FileError::kNone) {
+    discard();
+    return fail(synced == FileError::kDiskFull ? FailureReason::kDiskFull : FailureReason::kFile);
+  }
   const std::optional<Sha256Digest> digest = writer.Digest();
   if ((request_.expectedSha256 && digest != request_.expectedSha256) || (reprDigest && digest != reprDigest)) {
     discard();
     return fail(FailureReason::kChecksum);
-  }
-  file.RecordOrigin(request_.url);
-  if (const FileError error = file.Sync(); error != FileError::kNone) {
-    discard();
-    return fail(error == FileError::kDiskFull ? FailureReason::kDiskFull : FailureReason::kFile);
   }
   const std::optional<FileIdentity> identity = file.Identity();
   file.Close();
