@@ -12,7 +12,7 @@ PACKAGES=(
   libcurl4-openssl-dev nlohmann-json3-dev libcpp-httplib-dev libssl-dev
   libgtest-dev libgmock-dev
   libgtk-3-dev libwebkit2gtk-4.1-dev glib-networking
-  xvfb xauth x11-utils xdotool imagemagick openssl curl fonts-wqy-microhei
+  xvfb xauth x11-utils xdotool imagemagick openssl curl fonts-wqy-microhei openbox
   libxtst-dev dbus-daemon
   clang libclang-rt-14-dev llvm
 )

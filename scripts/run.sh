@@ -71,7 +71,12 @@ for _ in $(seq 150); do
 done
 echo "Window: $geometry"
 x=$(echo "$geometry" | cut -d+ -f2); y=$(echo "$geometry" | cut -d+ -f3)
-sleep 0.5
+# The first screenshot once the page has painted: an unpainted window is one colour.
+for _ in $(seq 100); do
+  colours=$(import -window root -crop "${geometry}" +repage -format %k info: 2>/dev/null || echo 0)
+  [ "${colours:-0}" -gt 8 ] && break
+  sleep 0.1
+done
 import -window root "$demo/1-page.png"
 # The reference page's Download button; Install takes its place after the finish.
 xdotool mousemove --sync $((x + 570)) $((y + 305)) click 1

@@ -13,6 +13,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "support/temp_dir.h"
+
 extern char** environ;
 
 namespace tarnel::e2e {
@@ -35,7 +37,9 @@ std::vector<std::string> Environment(const std::map<std::string, std::string>& o
   }
   for (const auto& [k, v] : overrides) merged[k] = v;
   std::vector<std::string> result;
-  for (const auto& [k, v] : merged) result.push_back(k + "=" + v);
+  for (const auto& [k, v] : merged) {
+    if (!v.empty()) result.push_back(k + "=" + v);
+  }
   return result;
 }
 
@@ -146,6 +150,41 @@ std::string XwinInfo(const std::string& display, const std::vector<std::string>&
   std::vector<std::string> argv{"xwininfo"};
   argv.insert(argv.end(), args.begin(), args.end());
   return Capture(argv, {{"DISPLAY", display}, {"LC_ALL", "C.UTF-8"}});
+}
+
+std::unique_ptr<Process> StartTarnel(const std::filesystem::path& folder, const std::string& display,
+                                     int downloaderId, const std::string& uuid,
+                                     const std::map<std::string, std::string>& env) {
+  namespace fs = std::filesystem;
+  const auto file = [&folder](const std::string& name) { return (folder / name).string(); };
+  fs::create_directories(file("app"));
+  fs::copy_file(TARNEL_EXE, file("app/tarnel"));
+  test::WriteFile(file("app/config.ini"),
+                  "[root]\ndownloader_id=" + std::to_string(downloaderId) + "\n[user]\nuuid=" + uuid + "\n");
+  fs::create_directories(file("home/.config"));
+  fs::create_directories(file("home/Downloads"));
+  fs::create_directories(file("bin"));
+  fs::create_directories(file("runtime"));
+  fs::permissions(file("runtime"), fs::perms::owner_all);
+  test::WriteFile(file("home/.config/user-dirs.dirs"), "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n");
+  // Recording stand-ins for the programs tarnel starts.
+  for (const std::string tool : {"pkexec", "xdg-open"}) {
+    test::WriteFile(file("bin/" + tool), "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"" + file(tool + ".args") + "\"\n");
+    fs::permissions(file("bin/" + tool), fs::perms::owner_all);
+  }
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+  std::map<std::string, std::string> environment{{"DISPLAY", display},
+                                                 {"HOME", file("home")},
+                                                 {"XDG_CONFIG_HOME", file("home/.config")},
+                                                 {"XDG_DATA_HOME", file("home/.local/share")},
+                                                 {"XDG_CACHE_HOME", file("home/.cache")},
+                                                 {"XDG_RUNTIME_DIR", file("runtime")},
+                                                 {"GSETTINGS_BACKEND", "memory"},
+                                                 {"NO_AT_BRIDGE", "1"},
+                                                 {"WEBKIT_DISABLE_COMPOSITING_MODE", "1"},
+                                                 {"PATH", file("bin") + ":" + path}};
+  for (const auto& [name, value] : env) environment[name] = value;
+  return std::make_unique<Process>(std::vector<std::string>{file("app/tarnel")}, environment, file("tarnel.log"));
 }
 
 std::optional<WindowInfo> FindTarnelWindow(const std::string& display) {

@@ -5,8 +5,10 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,6 +60,16 @@ struct WindowInfo {
 
 // The main window of the tarnel process on that display: the largest
 // top-level window of class "tarnel".
+// Starts tarnel copied alone into `folder`/app beside a config.ini for
+// `downloaderId` (and `uuid`), with a home of its own in the folder and
+// recording stand-ins for pkexec and xdg-open (their arguments go to
+// folder/pkexec.args and folder/xdg-open.args); its output goes to
+// folder/tarnel.log. `env` adds to or replaces its environment; an empty
+// value removes a variable.
+std::unique_ptr<Process> StartTarnel(const std::filesystem::path& folder, const std::string& display,
+                                     int downloaderId, const std::string& uuid,
+                                     const std::map<std::string, std::string>& env = {});
+
 std::optional<WindowInfo> FindTarnelWindow(const std::string& display);
 
 }  // namespace tarnel::e2e

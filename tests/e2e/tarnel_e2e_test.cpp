@@ -190,37 +190,8 @@ report("flooded");
 
   // Starts tarnel copied alone into a fresh folder beside its config.ini.
   std::unique_ptr<Process> Start(int downloaderId) {
-    fs::create_directories(dir_.file("app"));
-    fs::copy_file(TARNEL_EXE, dir_.file("app/tarnel"));
-    WriteFile(dir_.file("app/config.ini"),
-              "[root]\ndownloader_id=" + std::to_string(downloaderId) + "\n[user]\nuuid=" + kUuid + "\n");
-    fs::create_directories(dir_.file("home/.config"));
-    fs::create_directories(dir_.file("home/Downloads"));
-    fs::create_directories(dir_.file("bin"));
-    fs::create_directories(dir_.file("runtime"));
-    fs::permissions(dir_.file("runtime"), fs::perms::owner_all);
-    WriteFile(dir_.file("home/.config/user-dirs.dirs"), "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n");
-    // Recording stand-ins for the programs tarnel starts.
-    for (const char* tool : {"pkexec", "xdg-open"}) {
-      WriteFile(dir_.file(std::string("bin/") + tool),
-                "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"" + dir_.file(std::string(tool) + ".args") + "\"\n");
-      fs::permissions(dir_.file(std::string("bin/") + tool), fs::perms::owner_all);
-    }
     eventsBefore_ = service_->RecordedEvents().size();
-    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
-    return std::make_unique<Process>(
-        std::vector<std::string>{dir_.file("app/tarnel")},
-        std::map<std::string, std::string>{{"DISPLAY", display_->name()},
-                                           {"HOME", dir_.file("home")},
-                                           {"XDG_CONFIG_HOME", dir_.file("home/.config")},
-                                           {"XDG_DATA_HOME", dir_.file("home/.local/share")},
-                                           {"XDG_CACHE_HOME", dir_.file("home/.cache")},
-                                           {"XDG_RUNTIME_DIR", dir_.file("runtime")},
-                                           {"GSETTINGS_BACKEND", "memory"},
-                                           {"NO_AT_BRIDGE", "1"},
-                                           {"WEBKIT_DISABLE_COMPOSITING_MODE", "1"},
-                                           {"PATH", dir_.file("bin") + ":" + path}},
-        dir_.file("tarnel.log"));
+    return StartTarnel(dir_.path(), display_->name(), downloaderId, kUuid);
   }
 
   // Events reported since this test's tarnel started.
@@ -266,8 +237,10 @@ report("flooded");
     WindowInfo shown;
     EXPECT_TRUE(WaitFor([&] {
       auto w = Window();
-      if (w && w->viewable && w->width == 720) shown = *w;
-      return w && w->viewable && w->width == 720;
+      // At its size off screen first, then on screen once the page has painted.
+      const bool onScreen = w && w->viewable && w->width == 720 && w->x >= 0 && w->y >= 0;
+      if (onScreen) shown = *w;
+      return onScreen;
     }));
     std::this_thread::sleep_for(300ms);  // package.json read, first paint done
     return shown;
@@ -432,11 +405,7 @@ TEST_F(Tarnel, ClosePageMessageEndsTheProcess) {
 
 TEST_F(Tarnel, ReferencePageDownloadsTheInstallerAndInstallsIt) {
   auto tarnel = Start(1);
-  ASSERT_TRUE(WaitFor([&] {
-    auto w = Window();
-    return w && w->viewable && w->width == 720;
-  }));
-  const auto w = *Window();
+  const auto w = WaitForReferencePage();
   // The page's Download button, then Install in its place after the finish.
   const std::string buttonX = std::to_string(w.x + 570), buttonY = std::to_string(w.y + 305);
   std::this_thread::sleep_for(300ms);

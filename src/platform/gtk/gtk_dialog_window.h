@@ -15,8 +15,11 @@
 // Start out of sight: before the first show, SetWindowPos moves the window
 // off screen and ShowWindow(SW_SHOWMINNOACTIVE) iconifies it without focus.
 // A window manager keeps it as a taskbar button; without one it is mapped off
-// screen. The first CenterWindow after such a start deiconifies, centres and
-// presents it.
+// screen. The first CenterWindow after such a start centres, deiconifies and
+// presents it. Without a window manager it first lets the page paint at the
+// new size off screen (PaintGate) and brings that content along as the
+// window's X background, so that its first frame on screen is the page, not a
+// blank window (gtk_dialog_window_reveal.cpp).
 #include <gtk/gtk.h>
 
 #include <chrono>
@@ -26,6 +29,7 @@
 
 #include "platform/dialog_window.h"
 #include "platform/geometry_tracker.h"
+#include "platform/gtk/paint_gate.h"
 
 namespace tarnel::platform::gtk {
 
@@ -91,6 +95,13 @@ class GtkDialogWindow final : public IDialogWindow {
   Point ToClient(double xRoot, double yRoot);
   // Shown, not iconified and on a monitor: dialogs can centre on it.
   bool IsInView();
+  // The first show after an out-of-sight start (gtk_dialog_window_reveal.cpp):
+  // at `target` once the page has painted at its size; Reveal does it at once.
+  void RevealWhenPainted(const Rect& target);
+  void Reveal(const Rect& target);
+  // Carries out a reveal still waiting for the page, where it was headed.
+  void RevealNow();
+  bool HasWindowManager() const;
 
   GtkWidget* window_ = nullptr;
   std::shared_ptr<WindowHandle> handle_;
@@ -103,6 +114,8 @@ class GtkDialogWindow final : public IDialogWindow {
   bool shown_ = false;           // the first show has happened
   bool iconifyOnShow_ = false;   // iconified before the first show
   bool revealOnCenter_ = false;  // the first CenterWindow brings the window into view
+  std::unique_ptr<PaintGate> revealGate_;  // that first show, waiting for the page's paint
+  Rect revealTarget_;
   bool capturing_ = false;
   GdkWindowState state_ = static_cast<GdkWindowState>(0);
 

@@ -34,6 +34,7 @@ std::vector<Rect> MonitorRects(GdkDisplay* display, int scale) {
 
 void GtkDialogWindow::SetWindowPos(int x, int y, int cx, int cy, unsigned flags) {
   if (window_ == nullptr) return;
+  if ((flags & SWP_NOMOVE) == 0) RevealNow();  // a placement of its own ends the wait
   // The z order is the window manager's; SWP_NOZORDER or not changes nothing.
   const bool move = (flags & SWP_NOMOVE) == 0;
   const bool resize = (flags & SWP_NOSIZE) == 0;
@@ -45,6 +46,7 @@ void GtkDialogWindow::SetWindowPos(int x, int y, int cx, int cy, unsigned flags)
 
 void GtkDialogWindow::MoveWindow(const Rect& rect, bool) {
   if (window_ == nullptr) return;
+  RevealNow();
   // GTK repaints when it needs to; the repaint flag has nothing to steer.
   const Rect current = geometry_.Current(Clock::now());
   PlaceWindow(rect, true, rect.Width() != current.Width() || rect.Height() != current.Height());
@@ -110,16 +112,14 @@ bool GtkDialogWindow::IsInView() {
 void GtkDialogWindow::CenterWindow() {
   if (window_ == nullptr) return;
   const Rect current = geometry_.Current(Clock::now());
-  PlaceWindow(CenteredInWorkArea(current, WorkAreaFor(current)), true, false);
-  if (revealOnCenter_) {
+  const Rect centred = CenteredInWorkArea(current, WorkAreaFor(current));
+  if (revealOnCenter_ || revealGate_) {
     // The first centring after an out-of-sight start brings the window into view.
     revealOnCenter_ = false;
-    iconifyOnShow_ = false;
-    GtkWindow* window = GTK_WINDOW(window_);
-    gtk_window_set_focus_on_map(window, TRUE);
-    gtk_window_deiconify(window);
-    if (shown_) gtk_window_present(window);
+    RevealWhenPainted(centred);
+    return;
   }
+  PlaceWindow(centred, true, false);
 }
 
 void GtkDialogWindow::ShowWindow(int command) {
@@ -142,6 +142,7 @@ void GtkDialogWindow::ShowWindow(int command) {
       break;
     case SW_SHOWMAXIMIZED:
     case SW_SHOWNORMAL:
+      RevealNow();
       revealOnCenter_ = false;
       iconifyOnShow_ = false;
       gtk_window_set_focus_on_map(window, TRUE);

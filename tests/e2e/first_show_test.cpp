@@ -1,0 +1,116 @@
+// How tarnel's window first appears, watched from outside the process as a
+// person sees it: from the moment any of it is on screen, reads of the screen
+// should show the reference page at its final size, never an unpainted
+// window; on a bare X server and under a window manager.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "e2e_support.h"
+#include "first_show_watch.h"
+#include "standin_service.h"
+#include "support/temp_dir.h"
+
+namespace tarnel::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kRuns = 10;
+constexpr int kPageWidth = 720, kPageHeight = 460;  // the reference page's window at 96 dpi
+
+TEST(LooksPainted, OneColourIsUnpaintedManyArePainted) {
+  std::vector<unsigned> pixels(64 * 48, 0xf6f5f4u);
+  EXPECT_FALSE(LooksPainted(pixels.data(), 64, 48));
+  // A little text is not enough to count as a page, a page's worth is.
+  for (int i = 0; i < 5; ++i) pixels[static_cast<std::size_t>(i) * 3] = 0x101010u * static_cast<unsigned>(i + 1);
+  EXPECT_FALSE(LooksPainted(pixels.data(), 64, 48));
+  for (std::size_t i = 0; i < pixels.size(); i += 3) pixels[i] = static_cast<unsigned>(i % 40) * 0x030201u;
+  EXPECT_TRUE(LooksPainted(pixels.data(), 64, 48));
+  EXPECT_FALSE(LooksPainted(pixels.data(), 0, 0));
+}
+
+class FirstShowTest : public ::testing::TestWithParam<bool> {
+ protected:
+  static void SetUpTestSuite() {
+    standin::ServiceOptions options;
+    options.port = TARNEL_API_PORT;
+    service_ = new standin::StandinService(options);
+    service_->Start();
+  }
+  static void TearDownTestSuite() {
+    delete service_;
+    service_ = nullptr;
+  }
+
+  static standin::StandinService* service_;
+};
+
+standin::StandinService* FirstShowTest::service_ = nullptr;
+
+TEST_P(FirstShowTest, TheFirstFrameOnScreenIsThePage) {
+  const bool windowManager = GetParam();
+  VirtualDisplay display;
+  test::TempDir home;
+  std::unique_ptr<Process> manager;
+  if (windowManager) {
+    manager = std::make_unique<Process>(std::vector<std::string>{"openbox", "--sm-disable"},
+                                        std::map<std::string, std::string>{{"DISPLAY", display.name()},
+                                                                           {"HOME", home.path().string()}},
+                                        home.file("openbox.log"));
+    ASSERT_TRUE(WaitFor([&] {
+      return XwinInfo(display.name(), {"-root", "-tree"}).find("Openbox") != std::string::npos ||
+             Capture({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, {{"DISPLAY", display.name()}})
+                     .find("window id") != std::string::npos;
+    })) << "openbox did not start";
+  }
+
+  std::vector<double> visible, painted;
+  int unpainted = 0, samples = 0;
+  double largestGap = 0, watched = 0;
+  for (int run = 0; run < kRuns; ++run) {
+    test::TempDir dir;
+    // As a user runs it: WebKit chooses its own compositing mode.
+    auto tarnel = StartTarnel(dir.path(), display.name(), 1, "FIRSTSHOW00000000000000000000000",
+                              {{"WEBKIT_DISABLE_COMPOSITING_MODE", ""}});
+    const FirstShow show = WatchFirstShow(display.name(), kPageWidth, kPageHeight, 30s, windowManager ? 5000ms : 1000ms);
+    ASSERT_TRUE(show.shown) << "run " << run << ": the window never came on screen\n"
+                            << test::ReadFile(dir.file("tarnel.log"));
+    EXPECT_GT(show.samples, 0) << "run " << run;
+    EXPECT_GT(show.paintedMs, 0) << "run " << run << ": the page never showed";
+    visible.push_back(show.visibleMs);
+    painted.push_back(show.paintedMs);
+    unpainted += show.unpainted;
+    samples += show.samples;
+    largestGap = std::max(largestGap, show.largestGapMs);
+    watched += windowManager ? 5000 : 1000;
+  }
+  const double meanGap = samples > 0 ? watched / samples : 0;
+  std::sort(visible.begin(), visible.end());
+  std::sort(painted.begin(), painted.end());
+  // Without a window manager the page is painted before the window comes on
+  // screen; now and then a few reads right after it comes still catch it
+  // unpainted. Under a window manager the window still shows unpainted until
+  // the page's first paint: measured and printed, not yet held to a bound.
+  if (!windowManager) {
+    EXPECT_LE(unpainted * 100, samples) << unpainted << " of " << samples << " reads showed an unpainted window";
+  }
+  std::printf("first show, %s, %d runs: spawn to window on screen median %.0f ms (%.0f to %.0f); "
+              "spawn to first page frame median %.0f ms; unpainted reads %d of %d (%.0f ms at about %.1f ms a read); "
+              "largest gap between reads %.1f ms\n",
+              windowManager ? "openbox" : "bare X server", kRuns, visible[kRuns / 2], visible.front(), visible.back(),
+              painted[kRuns / 2], unpainted, samples, unpainted * meanGap, meanGap, largestGap);
+}
+
+INSTANTIATE_TEST_SUITE_P(Displays, FirstShowTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? std::string("UnderOpenbox") : std::string("BareXServer");
+                         });
+
+}  // namespace
+}  // namespace tarnel::e2e
