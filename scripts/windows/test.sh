@@ -15,7 +15,7 @@ JOBS="${JOBS:-2}"
 "$ROOT/scripts/windows/deps.sh" "$PREFIX" </dev/null
 
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
-  -DTARNEL_DEPS_PREFIX="$PREFIX" -DCMAKE_BUILD_TYPE=RelWithDebInfo </dev/null >/dev/null
+  -DTARNEL_DEPS_PREFIX="$PREFIX" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNEL_WERROR=ON </dev/null >/dev/null
 cmake --build "$BUILD" -j"$JOBS" </dev/null
 
 export WINEPREFIX="$BUILD/wineprefix"
@@ -30,9 +30,14 @@ trap stop_wine EXIT
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i </dev/null >/dev/null 2>&1 || true
 fi
+# Windows made by the tests need no X server: Wine's null display driver,
+# set before any Wine program of the test session has looked for a display.
+timeout 120 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1 || true
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w >/dev/null 2>&1 || true
 wineserver -p
 # The first program of a session starts Wine's own services, which live on
-# and keep the standard output they inherited: started here on /dev/null, they
+# with the standard output they inherited: started here on /dev/null, they
 # never hold a test's output pipe open (ctest would wait for them for ever).
 timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 

@@ -23,6 +23,8 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
+// Read while WM_USER still has its meaning: the shell's COM headers pull it in.
+#include <commctrl.h>
 
 // Function-name macros that collide with our interfaces' members.
 #undef PostMessage
