@@ -1,5 +1,7 @@
 #include "bridge/page_message.h"
 
+#include "bridge/protocol.h"
+
 #include <array>
 #include <stdexcept>
 #include <utility>
@@ -60,20 +62,20 @@ std::optional<PageMessage> ParsePageMessage(const std::string& utf8) {
 
 PageAction FindPageAction(std::string_view type) {
   static constexpr std::array<std::pair<std::string_view, PageAction>, 14> kActions{{
-      {"open_url", PageAction::kOpenUrl},
-      {"install", PageAction::kInstall},
-      {"open_dnld_dir", PageAction::kOpenDnldDir},
-      {"dnld", PageAction::kDnld},
-      {"post_data", PageAction::kPostData},
-      {"close", PageAction::kClose},
-      {"minimize", PageAction::kMinimize},
-      {"maximize", PageAction::kMaximize},
-      {"restore", PageAction::kRestore},
-      {"resize_window", PageAction::kResizeWindow},
-      {"mousedown", PageAction::kMouseDown},
-      {"mouseup", PageAction::kMouseUp},
-      {"mousemove", PageAction::kMouseMove},
-      {"dnld_cancel", PageAction::kDnldCancel},
+      {protocol::kOpenUrl, PageAction::kOpenUrl},
+      {protocol::kInstall, PageAction::kInstall},
+      {protocol::kOpenDnldDir, PageAction::kOpenDnldDir},
+      {protocol::kDnld, PageAction::kDnld},
+      {protocol::kPostData, PageAction::kPostData},
+      {protocol::kClose, PageAction::kClose},
+      {protocol::kMinimize, PageAction::kMinimize},
+      {protocol::kMaximize, PageAction::kMaximize},
+      {protocol::kRestore, PageAction::kRestore},
+      {protocol::kResizeWindow, PageAction::kResizeWindow},
+      {protocol::kMouseDown, PageAction::kMouseDown},
+      {protocol::kMouseUp, PageAction::kMouseUp},
+      {protocol::kMouseMove, PageAction::kMouseMove},
+      {protocol::kDnldCancel, PageAction::kDnldCancel},
   }};
   for (const auto& [name, action] : kActions) {
     if (name == type) return action;

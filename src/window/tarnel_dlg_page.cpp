@@ -4,6 +4,7 @@
 
 #include "bridge/notifications.h"
 #include "bridge/page_message.h"
+#include "bridge/protocol.h"
 #include "platform/text.h"
 #include "platform/url_rules.h"
 #include "window/tarnel_dlg.h"
@@ -87,7 +88,7 @@ void CTarnelDlg::OnOpenUrl(json& data) {
   } else {
     std::fprintf(stderr, "tarnel: open_url refused: %s\n", url.c_str());
   }
-  ReportEvent("4");
+  ReportEvent(std::string(protocol::kEventOpenUrl));
 }
 
 void CTarnelDlg::SendToPage(const json& notification) {

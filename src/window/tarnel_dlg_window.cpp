@@ -2,6 +2,7 @@
 #include "platform/text.h"
 #include "bridge/notifications.h"
 #include "bridge/page_message.h"
+#include "bridge/protocol.h"
 #include "window/tarnel_dlg.h"
 #include "window/window_math.h"
 
@@ -25,7 +26,7 @@ void CTarnelDlg::OnResizeWindow(json& data) {
   m_platform.window.SetWindowPos(0, 0, cx, cy, SWP_NOMOVE | SWP_NOZORDER);
   // Centring brings the window from off screen into view.
   m_platform.window.CenterWindow();
-  ReportEvent("5");
+  ReportEvent(std::string(protocol::kEventWindowSized));
 }
 
 void CTarnelDlg::OnClose(json& data) {

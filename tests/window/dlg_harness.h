@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge/protocol.h"
 #include "support/fake_platform.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
@@ -14,8 +15,8 @@
 
 namespace tarnel::test {
 
-inline const char kInfoPath[] = "/downloader.php/index/info";
-inline const char kLogPath[] = "/downloader.php/index/log";
+inline const std::string kInfoPath(protocol::kInfoPath);
+inline const std::string kLogPath(protocol::kLogPath);
 
 class DlgHarness {
  public:

@@ -3,6 +3,7 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include "bridge/protocol.h"
 #include "catalog.h"
 #include "http_helpers.h"
 #include "info_endpoint.h"
@@ -70,7 +71,7 @@ void PageEndpoint::HandleIndex(const httplib::Request& request, httplib::Respons
       "<h1>tarnel-service</h1><p>Stand-in download service. Packages:</p><ul>";
   for (const Package& package : catalog_.packages()) {
     const std::string id = std::to_string(package.id);
-    const std::string info = "/downloader.php/index/info?id=" + id;
+    const std::string info = std::string(protocol::kInfoPath) + "?id=" + id;
     html += "<li>" + id + ": " + EscapeHtml(package.name) + " &mdash; <a href=\"" + info + "\">info</a>, <a href=\"" +
             EscapeHtml(InfoEndpoint::PageUrl(package, base)) + "\">page</a></li>";
   }

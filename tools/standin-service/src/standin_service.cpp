@@ -5,6 +5,7 @@
 
 #include <httplib.h>
 
+#include "bridge/protocol.h"
 #include "catalog.h"
 #include "event_log.h"
 #include "file_endpoint.h"
@@ -17,8 +18,8 @@
 namespace tarnel::standin {
 namespace {
 
-constexpr const char* kInfoPath = "/downloader.php/index/info";
-constexpr const char* kLogPath = "/downloader.php/index/log";
+const std::string kInfoPath(protocol::kInfoPath);
+const std::string kLogPath(protocol::kLogPath);
 // Log forms are three short fields; anything much larger is not an event.
 constexpr std::size_t kMaxRequestBody = 64 * 1024;
 // Hashing 1 GiB takes a few seconds at start; larger demo installers go without.
