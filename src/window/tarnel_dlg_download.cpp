@@ -114,12 +114,13 @@ LRESULT CTarnelDlg::OnDnldStart(WPARAM, LPARAM) {
   return 0;
 }
 
-LRESULT CTarnelDlg::OnDlProgress(WPARAM wParam, LPARAM lParam) {
-  // The newest counters the worker left, which may be newer than the message's.
+LRESULT CTarnelDlg::OnDlProgress(WPARAM, LPARAM) {
+  // The job's mailbox is the one source of the counters: the newest ones the
+  // worker left, none when they have been sent already (say, just before the
+  // finish). The message's own counters may be older.
   std::optional<download::ProgressCounters> counters;
   if (m_pDnldThread) counters = m_pDnldThread->TakeProgress();
-  if (!counters) counters = download::ProgressCounters{static_cast<std::uint64_t>(wParam), static_cast<std::int64_t>(lParam)};
-  SendToPage(bridge::MakeProgressNotification(counters->now, counters->total));
+  if (counters) SendToPage(bridge::MakeProgressNotification(counters->now, counters->total));
   return 0;
 }
 

@@ -38,6 +38,9 @@ TEST(Notifications, ProgressMembersComeInKeyOrderWithTheDivisionFirst) {
             R"({"dl_now":0,"dl_progress":0.0,"dl_total":7,"msg_type":"dl_progress","status":true})");
   EXPECT_EQ(SerializeNotification(MakeProgressNotification(9, 9)),
             R"({"dl_now":9,"dl_progress":100.0,"dl_total":9,"msg_type":"dl_progress","status":true})");
+  // Files beyond 4 GiB keep their counters whole.
+  EXPECT_EQ(SerializeNotification(MakeProgressNotification(5'000'000'000ULL, 10'000'000'000LL)),
+            R"({"dl_now":5000000000,"dl_progress":50.0,"dl_total":10000000000,"msg_type":"dl_progress","status":true})");
   // 1/3 then *100 differs in its last digit from 100/3.
   const double divisionFirst = 1.0 / 3.0 * 100.0;
   ASSERT_NE(divisionFirst, 100.0 / 3.0);

@@ -368,10 +368,11 @@ TEST_F(Download, ClosingDuringATransferStopsTheWorkerAndRemovesThePartialFile) {
   EXPECT_FALSE(fs::exists(target("stalled.exe")));
 }
 
-TEST_F(Download, LargeCountersReachThePageUnchanged) {
+TEST_F(Download, AProgressMessageWithNoNewCountersSendsNothing) {
+  // The counters come from the job's mailbox only: a progress message that
+  // arrives late, or with no job at all, repeats nothing old to the page.
   h.dlg->WindowProc(download::WM_DL_PROGRESS, 5'000'000'000ULL, 10'000'000'000LL);
-  EXPECT_EQ(h.fake.pageMessages(),
-            Lines{R"({"dl_now":5000000000,"dl_progress":50.0,"dl_total":10000000000,"msg_type":"dl_progress","status":true})"});
+  EXPECT_TRUE(h.fake.pageMessages().empty());
 }
 
 TEST_F(Download, InstallRunsOnlyAFinishedFileAndFailsVisibly) {
