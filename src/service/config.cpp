@@ -8,7 +8,9 @@
 #include <sstream>
 #include <string_view>
 
+#include "bridge/protocol.h"
 #include "platform/profile_file.h"
+#include "service/build_config.h"
 
 namespace tarnel::service {
 namespace {
@@ -17,6 +19,9 @@ constexpr size_t kUuidLength = 32;
 constexpr std::string_view kAlphabet = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 }  // namespace
+
+std::string InfoBaseUrl() { return std::string(kApiBase).append(protocol::kInfoPath); }
+std::string LogUrl() { return std::string(kApiBase).append(protocol::kLogPath); }
 
 SystemTime CurrentUtcTime() {
   using namespace std::chrono;

@@ -9,8 +9,6 @@
 #include <functional>
 #include <string>
 
-#include "bridge/protocol.h"
-
 namespace tarnel::service {
 
 // A calendar time with the fields of the Windows SYSTEMTIME record.
@@ -54,8 +52,8 @@ std::string ConfigFileBeside(const std::string& executablePath);
 std::string FormatInfoUrl(const std::string& infoBase, unsigned downloaderId);
 
 // The download service's addresses in this build; both share its API host.
-inline std::string InfoBaseUrl() { return std::string(TARNEL_API_BASE).append(protocol::kInfoPath); }
-inline std::string LogUrl() { return std::string(TARNEL_API_BASE).append(protocol::kLogPath); }
+std::string InfoBaseUrl();
+std::string LogUrl();
 
 // What the configuration file yields.
 struct ConfigValues {
