@@ -20,6 +20,22 @@ struct GErrorDeleter {
 };
 using GErrorPtr = std::unique_ptr<GError, GErrorDeleter>;
 
+struct GVariantDeleter {
+  void operator()(GVariant* variant) const { g_variant_unref(variant); }
+};
+using GVariantPtr = std::unique_ptr<GVariant, GVariantDeleter>;
+
+struct GStrvDeleter {
+  void operator()(gchar** strings) const { g_strfreev(strings); }
+};
+// A NULL-terminated array of strings that the caller owns.
+using GStrvPtr = std::unique_ptr<gchar*, GStrvDeleter>;
+
+struct GMainLoopDeleter {
+  void operator()(GMainLoop* loop) const { g_main_loop_unref(loop); }
+};
+using GMainLoopPtr = std::unique_ptr<GMainLoop, GMainLoopDeleter>;
+
 struct GObjectDeleter {
   void operator()(gpointer object) const { g_object_unref(object); }
 };

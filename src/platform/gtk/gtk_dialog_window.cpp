@@ -48,9 +48,9 @@ int GtkDialogWindow::DoModal(IMessageTarget& target) {
     // done, iconified if that was asked for.
     gtk_widget_show(window_);
     shown_ = true;
-    loop_ = g_main_loop_new(nullptr, FALSE);
+    const GMainLoopPtr loop(g_main_loop_new(nullptr, FALSE));
+    loop_ = loop.get();
     g_main_loop_run(loop_);
-    g_main_loop_unref(loop_);
     loop_ = nullptr;
   }
   const int result = result_;

@@ -37,14 +37,12 @@ struct RevealRequest {
 
 void OnShowItemsDone(GObject* connection, GAsyncResult* result, gpointer data) {
   std::unique_ptr<RevealRequest> request(static_cast<RevealRequest*>(data));
+  // The connection's reference was taken for this call.
+  const GObjectPtr<GDBusConnection> owner(G_DBUS_CONNECTION(connection));
   GError* error = nullptr;
-  GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(connection), result, &error);
-  g_object_unref(connection);
-  if (reply != nullptr) {
-    g_variant_unref(reply);
-    return;
-  }
+  const GVariantPtr reply(g_dbus_connection_call_finish(owner.get(), result, &error));
   const GErrorPtr owned(error);
+  if (reply) return;
   OpenFolder(request->folder);
 }
 

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/gtk/glib_handles.h"
+
 namespace tarnel::platform::gtk {
 namespace {
 
@@ -42,15 +44,12 @@ std::optional<std::string> GtkSystem::ProxyForUrl(const std::string& url) {
   GError* error = nullptr;
   // The default resolver is made once per process (GIO guards that itself)
   // and is owned by GIO.
-  gchar** proxies = g_proxy_resolver_lookup(g_proxy_resolver_get_default(), url.c_str(), nullptr, &error);
-  if (proxies == nullptr) {
-    if (error != nullptr) g_error_free(error);
-    return std::nullopt;
-  }
+  const GStrvPtr proxies(g_proxy_resolver_lookup(g_proxy_resolver_get_default(), url.c_str(), nullptr, &error));
+  const GErrorPtr owned(error);
+  if (!proxies) return std::nullopt;
   // The answers come in the order to try; the first one libcurl understands wins.
   std::optional<std::string> answer;
-  for (gchar** proxy = proxies; *proxy != nullptr && !answer; ++proxy) answer = ForCurl(*proxy);
-  g_strfreev(proxies);
+  for (gchar** proxy = proxies.get(); *proxy != nullptr && !answer; ++proxy) answer = ForCurl(*proxy);
   return answer;
 }
 

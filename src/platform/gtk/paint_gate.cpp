@@ -83,11 +83,10 @@ gboolean PaintGate::OnDraw(GtkWidget*, cairo_t*, gpointer self) {
 void PaintGate::OnFramesRun(GObject* source, GAsyncResult* result, gpointer data) {
   std::unique_ptr<FramesCall> call(static_cast<FramesCall*>(data));
   GError* error = nullptr;
-  JSCValue* value = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source), result, &error);
-  if (value != nullptr) g_object_unref(value);
-  const bool cancelled = g_cancellable_is_cancelled(call->cancellable.get());
-  if (error != nullptr) g_error_free(error);
-  if (cancelled) return;  // the gate is gone
+  const GObjectPtr<JSCValue> value(
+      webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source), result, &error));
+  const GErrorPtr owned(error);
+  if (g_cancellable_is_cancelled(call->cancellable.get())) return;  // the gate is gone
   PaintGate* gate = call->gate;
   // The web process has rendered the frame; the view shows it at its next
   // draw, asked for here in case it has already had it.
