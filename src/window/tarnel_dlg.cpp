@@ -43,6 +43,7 @@ CTarnelDlg::~CTarnelDlg() {
 }
 
 LRESULT CTarnelDlg::WindowProc(std::uint32_t message, WPARAM wParam, LPARAM lParam) {
+  TARNEL_ASSERT_UI_THREAD(m_uiThread);
   switch (message) {
     case WM_SIZE:
       OnSize(static_cast<unsigned>(wParam), SizeWidth(lParam), SizeHeight(lParam));

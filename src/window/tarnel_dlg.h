@@ -19,6 +19,7 @@
 #include "service/event_sender.h"
 #include "service/transfer_settings.h"
 #include "window/dialog_ex.h"
+#include "window/ui_thread.h"
 
 typedef void CURL;
 
@@ -141,6 +142,7 @@ class CTarnelDlg : public CDialogEx {
   std::optional<download::KeptPart> m_keptPart;
   DlgOptions m_options;
   service::EventSender m_eventSender;
+  const UiThread m_uiThread;  // the thread that made the window
 };
 
 }  // namespace tarnel::window

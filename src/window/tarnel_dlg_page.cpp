@@ -16,6 +16,7 @@ using bridge::PageAction;
 using nlohmann::json;
 
 void CTarnelDlg::OnWebMessage(const std::optional<std::string>& text) {
+  TARNEL_ASSERT_UI_THREAD(m_uiThread);
   // Nothing a page sends may reach the browser host or the process: errors of
   // the JSON library end the message here, with the steps done so far kept.
   try {
@@ -92,6 +93,7 @@ void CTarnelDlg::OnOpenUrl(json& data) {
 }
 
 void CTarnelDlg::SendToPage(const json& notification) {
+  TARNEL_ASSERT_UI_THREAD(m_uiThread);
   if (!m_webView) return;
   m_webView->PostWebMessageAsJson(WidenThreadAcp(bridge::SerializeNotification(notification)));
 }
