@@ -66,7 +66,7 @@ pids+=($!)
 window_geometry() { xwininfo -root -tree | grep '("tarnel" "Tarnel")' | grep -oE '[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+' | sort -t x -k1 -n | tail -1; }
 for _ in $(seq 150); do
   geometry=$(window_geometry || true)
-  case "$geometry" in 720x460+*) break ;; esac
+  case "$geometry" in 720x460+[0-9]*+[0-9]*) break ;; esac  # at its size and on screen
   sleep 0.1
 done
 echo "Window: $geometry"
@@ -78,17 +78,36 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 import -window root "$demo/1-page.png"
-# The reference page's Download button; Install takes its place after the finish.
-xdotool mousemove --sync $((x + 570)) $((y + 305)) click 1
+
+# The page's primary button (Download, then Install in its place), found on
+# screen: the patch of the page's accent colour in the lower right part of the
+# window (the icon, also blue, sits top left). Prints the screen point of its
+# centre.
+primary_button() {
+  local w=${geometry%%x*} rest=${geometry#*x}
+  local h=${rest%%+*}
+  local left=$((w / 2)) top=$((h * 6 / 10))
+  local box
+  box=$(import -window root -crop "$((w - left))x$((h - top))+$((x + left))+$((y + top))" +repage png:- |
+    convert png:- -fuzz 12% -fill black +opaque '#2f6feb' -fuzz 0 -fill white +opaque black -trim \
+      -format '%w %h %X %Y' info:)
+  read -r bw bh bx by <<< "$box"
+  echo "$((x + left + ${bx#+} + bw / 2)) $((y + top + ${by#+} + bh / 2))"
+}
+read -r bx by <<< "$(primary_button)"
+echo "Download button at $bx,$by"
+xdotool mousemove --sync "$bx" "$by" click 1
 sleep 1
 import -window root "$demo/2-downloading.png"
 for _ in $(seq 300); do [ -f "$demo/home/Downloads/tarnel-demo-setup.sh" ] && break; sleep 0.1; done
 sleep 0.5
 import -window root "$demo/3-finished.png"
 # A --sync move to where the pointer already is waits for motion that never
-# comes: step aside first.
-xdotool mousemove --sync $((x + 568)) $((y + 303))
-xdotool mousemove --sync $((x + 570)) $((y + 305)) click 1
+# comes: step aside first (also off the button, so it shows its own colour).
+xdotool mousemove --sync $((x + 10)) $((y + 10))
+read -r bx by <<< "$(primary_button)"
+echo "Install button at $bx,$by"
+xdotool mousemove --sync "$bx" "$by" click 1
 for _ in $(seq 50); do [ -s "$demo/install.log" ] && break; sleep 0.1; done
 sleep 0.3
 
