@@ -20,8 +20,12 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build build-fuzz --target tarnel_web_message_fuzzer -j"$jobs"
 corpus=$(mktemp -d)
 cp tests/fuzz/corpus/* "$corpus"/
+# Quiet but for findings and the final figures: no line per new input, no
+# dictionary, none of the program's own refusals.
 ./build-fuzz/tests/tarnel_web_message_fuzzer -max_total_time=60 -max_len=70000 -len_control=0 -print_final_stats=1 \
-  "$corpus" 2> >(grep -v -E '^tarnel: (page message ignored|open_url refused)' >&2)
+  -verbosity=0 -print_funcs=0 "$corpus" \
+  2> >(grep -v -E '^tarnel: (page message ignored|open_url refused)' |
+       sed '/^###### Recommended dictionary/,/^###### End of recommended dictionary/d' >&2)
 rm -rf "$corpus"
 
 echo "== sanitizer build =="
