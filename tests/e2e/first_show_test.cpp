@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -79,9 +81,24 @@ TEST_P(FirstShowTest, TheFirstFrameOnScreenIsThePage) {
     auto tarnel = StartTarnel(dir.path(), display.name(), 1, "FIRSTSHOW00000000000000000000000",
                               {{"WEBKIT_DISABLE_COMPOSITING_MODE", ""}});
     const auto watch = windowManager ? 5000ms : 1000ms;
-    const FirstShow show = WatchFirstShow(display.name(), kPageWidth, kPageHeight, 30s, watch);
-    ASSERT_TRUE(show.shown) << "run " << run << ": the window never came on screen\n"
-                            << test::ReadFile(dir.file("tarnel.log"));
+    const std::size_t eventsBefore = service_->RecordedEvents().size();
+    const auto watchStart = Clock::now();
+    const FirstShow show = WatchFirstShow(display.name(), kPageWidth, kPageHeight, 45s, watch);
+    if (!show.shown) {
+      // What there is to know: did the page ask for its size, is tarnel alive,
+      // what does the X server hold.
+      std::string events;
+      const auto all = service_->RecordedEvents();
+      for (std::size_t i = eventsBefore; i < all.size(); ++i) events += all[i].dump() + "\n";
+      const std::optional<int> exit = tarnel->WaitForExit(0ms);
+      ADD_FAILURE() << "run " << run << ": the window never came on screen (watched "
+                    << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - watchStart).count()
+                    << " ms); tarnel "
+                    << (exit ? "ended with " + std::to_string(*exit) : std::string("still runs")) << "\nevents:\n"
+                    << events << "windows:\n" << XwinInfo(display.name(), {"-root", "-tree"}) << "tarnel's output:\n"
+                    << test::ReadFile(dir.file("tarnel.log"));
+      return;
+    }
     EXPECT_GT(show.samples, 0) << "run " << run;
     EXPECT_GT(show.paintedMs, 0) << "run " << run << ": the page never showed";
     visible.push_back(show.visibleMs);

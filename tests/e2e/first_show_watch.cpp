@@ -97,7 +97,12 @@ bool LooksPainted(const unsigned* pixels, int width, int height) {
 FirstShow WatchFirstShow(const std::string& name, int width, int height, std::chrono::milliseconds timeout,
                          std::chrono::milliseconds watch) {
   FirstShow result;
-  Display* display = XOpenDisplay(name.c_str());
+  // A busy X server may turn a new client away for a moment.
+  Display* display = nullptr;
+  for (int attempt = 0; attempt < 50 && display == nullptr; ++attempt) {
+    display = XOpenDisplay(name.c_str());
+    if (display == nullptr) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
   if (display == nullptr) return result;
   XSetErrorHandler(IgnoreErrors);  // the window may go at any moment
   const Window root = DefaultRootWindow(display);
