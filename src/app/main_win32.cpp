@@ -1,0 +1,45 @@
+// Process entry on Windows: the one application object, run on the Win32
+// platform with WebView2 as its browser.
+#include <cstdio>
+#include <exception>
+
+#include "app/tarnel_app.h"
+#include "platform/win32/webview2/webview2_host.h"
+#include "platform/win32/webview2/webview2_loader.h"
+#include "platform/win32/win32_platform.h"
+#include "service/curl_handles.h"
+
+namespace {
+
+tarnel::app::CTarnelApp theApp;
+
+// What the user reads when no WebView2 runtime can be started: without it
+// there is no page to show.
+constexpr char kRuntimeMissing[] =
+    "Tarnel needs the Microsoft Edge WebView2 Runtime, which is missing or cannot be started on this computer.\n\n"
+    "Install it from https://go.microsoft.com/fwlink/p/?LinkId=2124703 and start Tarnel again.";
+constexpr char kCaption[] = "Tarnel";
+
+}  // namespace
+
+int main() {
+  using namespace tarnel::platform;
+  // libcurl's global state is set up once, before any thread starts, and torn
+  // down after the last transfer has ended.
+  const tarnel::service::CurlGlobal curl;
+  try {
+    win32::Win32Platform win32;
+    win32::webview2::WebView2BrowserPlatform browser(
+        [&win32] { return win32.window().hwnd(); }, win32.dispatcher().Scheduler(),
+        [&win32](const std::string& url) { win32.shell().OpenUrl(url); },
+        [&win32] { win32.window().MessageBox(kRuntimeMissing, kCaption, MB_OK); },
+        win32::webview2::LoaderEnvironmentFactory());
+    Platform platform = win32.MakePlatform(browser);
+    theApp.SetPlatform(&platform);
+    theApp.InitInstance();
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "tarnel: %s\n", error.what());
+    return 1;
+  }
+  return 0;
+}
