@@ -1,37 +1,27 @@
 #!/usr/bin/env bash
-# Cross-builds Tarnel for 64-bit Windows from Debian: installs what is
-# missing, prepares the cross-built dependencies, builds build-windows
-# (Release) and, once the Windows executable exists, packs it with a sample
-# config.ini into out/windows/tarnel-windows-x64.zip.
+# Builds the Windows program: out/windows/tarnel.exe (Release, static, stripped)
+# and out/windows/tarnel-windows-x64.zip holding it and a sample config.ini.
+# Installs what is missing and cross-builds the dependencies once (kept under
+# build-windows/deps). TARNEL_API_BASE, when set, is the build's service address.
 set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+prefix="$root/build-windows/deps/prefix"
 
-ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD="$ROOT/build-windows"
-PREFIX="$BUILD/deps/prefix"
-OUT="$ROOT/out/windows"
-JOBS="${JOBS:-2}"
+bash scripts/windows/deps.sh "$prefix" </dev/null
 
-"$ROOT/scripts/windows/deps.sh" "$PREFIX"
+api=()
+if [ -n "${TARNEL_API_BASE:-}" ]; then api=(-DTARNEL_API_BASE="$TARNEL_API_BASE"); fi
+cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DTARNEL_DEPS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release -DTARNEL_BUILD_TESTS=OFF -DTARNEL_WERROR=ON \
+  "${api[@]}" </dev/null >/dev/null
+cmake --build build-windows --target tarnel -j2 </dev/null
 
-cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
-  -DTARNEL_DEPS_PREFIX="$PREFIX" -DCMAKE_BUILD_TYPE=Release -DTARNEL_BUILD_TESTS=OFF >/dev/null
-
-# The tarnel target appears once the Windows platform exists; until then the
-# available targets are built.
-if cmake --build "$BUILD" --target help | grep -qE '^\.\.\. tarnel$'; then
-  cmake --build "$BUILD" -j"$JOBS" --target tarnel
-else
-  cmake --build "$BUILD" -j"$JOBS"
-fi
-
-EXE="$BUILD/src/app/tarnel.exe"
-if [ ! -f "$EXE" ]; then
-  echo "build-windows.sh: no $EXE yet; nothing to package" >&2
-  exit 0
-fi
-
-rm -rf "$OUT" && mkdir -p "$OUT"
-x86_64-w64-mingw32-strip -o "$OUT/tarnel.exe" "$EXE"
-cp "$ROOT/scripts/windows/config.ini" "$OUT/config.ini"
-(cd "$OUT" && zip -q -9 tarnel-windows-x64.zip tarnel.exe config.ini)
-echo "$OUT/tarnel-windows-x64.zip"
+out="$root/out/windows"
+rm -rf "$out" && mkdir -p "$out/package"
+x86_64-w64-mingw32-strip -o "$out/tarnel.exe" build-windows/src/app/tarnel.exe
+cp "$out/tarnel.exe" scripts/windows/config.ini "$out/package/"
+(cd "$out/package" && zip -q -X "$out/tarnel-windows-x64.zip" tarnel.exe config.ini)
+rm -rf "$out/package"
+echo "$out/tarnel.exe"
+echo "$out/tarnel-windows-x64.zip"

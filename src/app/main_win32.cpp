@@ -19,6 +19,8 @@ constexpr char kRuntimeMissing[] =
     "Tarnel needs the Microsoft Edge WebView2 Runtime, which is missing or cannot be started on this computer.\n\n"
     "Install it from https://go.microsoft.com/fwlink/p/?LinkId=2124703 and start Tarnel again.";
 constexpr char kCaption[] = "Tarnel";
+// The exit code when no WebView2 runtime could be started.
+constexpr int kExitRuntimeMissing = 2;
 
 }  // namespace
 
@@ -27,12 +29,19 @@ int main() {
   // libcurl's global state is set up once, before any thread starts, and torn
   // down after the last transfer has ended.
   const tarnel::service::CurlGlobal curl;
+  bool runtimeMissing = false;
   try {
     win32::Win32Platform win32;
+    // Without a runtime there is no page to show: the user is told why and
+    // the program ends, rather than leaving an invisible window behind.
+    const auto onRuntimeMissing = [&win32, &runtimeMissing] {
+      runtimeMissing = true;
+      win32.window().MessageBox(kRuntimeMissing, kCaption, MB_OK);
+      win32.window().EndDialog(IDCANCEL);
+    };
     win32::webview2::WebView2BrowserPlatform browser(
         [&win32] { return win32.window().hwnd(); }, win32.dispatcher().Scheduler(),
-        [&win32](const std::string& url) { win32.shell().OpenUrl(url); },
-        [&win32] { win32.window().MessageBox(kRuntimeMissing, kCaption, MB_OK); },
+        [&win32](const std::string& url) { win32.shell().OpenUrl(url); }, onRuntimeMissing,
         win32::webview2::LoaderEnvironmentFactory());
     Platform platform = win32.MakePlatform(browser);
     theApp.SetPlatform(&platform);
@@ -41,5 +50,5 @@ int main() {
     std::fprintf(stderr, "tarnel: %s\n", error.what());
     return 1;
   }
-  return 0;
+  return runtimeMissing ? kExitRuntimeMissing : 0;
 }
