@@ -1,6 +1,8 @@
 // Process entry on Windows: the one application object, run on the Win32
 // platform with WebView2 as its browser.
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <exception>
 
 #include "app/tarnel_app.h"
@@ -42,7 +44,10 @@ int main() {
     win32::webview2::WebView2BrowserPlatform browser(
         [&win32] { return win32.window().hwnd(); }, win32.dispatcher().Scheduler(),
         [&win32](const std::string& url) { win32.shell().OpenUrl(url); }, onRuntimeMissing,
-        win32::webview2::LoaderEnvironmentFactory());
+        win32::webview2::LoaderEnvironmentFactory(),
+        [&win32](std::chrono::milliseconds delay, std::function<void()> task) {
+          win32.dispatcher().PostAfter(delay, std::move(task));
+        });
     Platform platform = win32.MakePlatform(browser);
     theApp.SetPlatform(&platform);
     theApp.InitInstance();

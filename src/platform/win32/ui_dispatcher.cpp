@@ -1,5 +1,6 @@
 #include "platform/win32/ui_dispatcher.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace tarnel::platform::win32 {
@@ -26,7 +27,7 @@ UiDispatcher::UiDispatcher() {
   if (hwnd_ == nullptr) {
     queue_->Close();
   } else {
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(queue_.get()));
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   }
 }
 
@@ -34,6 +35,7 @@ UiDispatcher::~UiDispatcher() {
   queue_->Close();
   if (hwnd_ != nullptr) {
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    for (const auto& timer : timers_) KillTimer(hwnd_, timer.first);
     DestroyWindow(hwnd_);
   }
 }
@@ -46,9 +48,32 @@ WindowHandle::Scheduler UiDispatcher::Scheduler() const {
   };
 }
 
+bool UiDispatcher::PostAfter(std::chrono::milliseconds delay, std::function<void()> task) {
+  if (hwnd_ == nullptr || queue_->IsClosed()) return false;
+  const UINT_PTR id = nextTimer_++;
+  const auto milliseconds = static_cast<UINT>(std::max<std::chrono::milliseconds::rep>(delay.count(), USER_TIMER_MINIMUM));
+  if (SetTimer(hwnd_, id, milliseconds, nullptr) == 0) return false;
+  timers_.emplace(id, std::move(task));
+  return true;
+}
+
+void UiDispatcher::RunTimer(UINT_PTR id) {
+  KillTimer(hwnd_, id);  // once only
+  const auto found = timers_.find(id);
+  if (found == timers_.end()) return;
+  std::function<void()> task = std::move(found->second);
+  timers_.erase(found);
+  task();
+}
+
 LRESULT CALLBACK UiDispatcher::WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* dispatcher = reinterpret_cast<UiDispatcher*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (message == kWakeMessage) {
-    if (auto* queue = reinterpret_cast<TaskQueue*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA))) queue->RunNext();
+    if (dispatcher != nullptr) dispatcher->queue_->RunNext();
+    return 0;
+  }
+  if (message == WM_TIMER) {
+    if (dispatcher != nullptr) dispatcher->RunTimer(static_cast<UINT_PTR>(wParam));
     return 0;
   }
   return DefWindowProcW(hwnd, message, wParam, lParam);

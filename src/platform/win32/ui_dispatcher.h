@@ -6,7 +6,9 @@
 // without running.
 #include "platform/win32/windows_api.h"
 
+#include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "platform/win32/task_queue.h"
@@ -28,12 +30,20 @@ class UiDispatcher {
   // A scheduler that posts here, safe to keep longer than the dispatcher:
   // afterwards it drops its tasks.
   WindowHandle::Scheduler Scheduler() const;
+  // UI thread. Runs `task` on this thread once `delay` has passed (a timer
+  // of the dispatcher's window, so any message loop runs it); freed without
+  // running when the dispatcher goes first. False when no timer was set.
+  bool PostAfter(std::chrono::milliseconds delay, std::function<void()> task);
 
  private:
   static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+  void RunTimer(UINT_PTR id);
+
   HWND hwnd_ = nullptr;
   std::shared_ptr<TaskQueue> queue_;
+  std::map<UINT_PTR, std::function<void()>> timers_;
+  UINT_PTR nextTimer_ = 1;
 };
 
 }  // namespace tarnel::platform::win32

@@ -1,164 +1,17 @@
-#include "platform/win32/webview2/webview2_host.h"
-
+// The controller and view over the fakes: bounds, settings, messages, navigation.
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/wide_text.h"
-#include "platform/win32/webview2/com_callback.h"
-#include "platform/win32/webview2/local_app_data.h"
-#include "platform/win32/webview2/webview2_paths.h"
-#include "com_allocation_spy.h"
-#include "webview2_fakes.h"
+#include "webview2_host_fixture.h"
 
 namespace tarnel::platform::win32::webview2 {
 namespace {
-
-using testing::FakeController;
-using testing::FakeEnvironment;
-using testing::FakeMessageArgs;
-using testing::FakeNavigationArgs;
-using testing::FakeNewWindowArgs;
-using testing::FakeScheduler;
-using testing::FakeSettings;
-using testing::FakeWebView;
-
-HWND ParentWindow() { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x1234)); }
-
-// One platform over fakes, with everything the host hands out recorded.
-class WebView2HostTest : public ::testing::Test {
- protected:
-  void TearDown() override {
-    // Whatever the host took, it gave back.
-    EXPECT_EQ(environment_.References(), 1u);
-    EXPECT_EQ(controller_.References(), 1u);
-    EXPECT_EQ(view_.References(), 1u);
-    EXPECT_EQ(settings_.References(), 1u);
-    EXPECT_EQ(view_.HandlersHeld(), 0);
-    EXPECT_EQ(LiveComCallbacks().load(), 0);
-  }
-
-  std::unique_ptr<WebView2BrowserPlatform> MakePlatform(EnvironmentFactory factory) {
-    return std::make_unique<WebView2BrowserPlatform>(
-        ParentWindow, scheduler_.Scheduler(), [this](const std::string& url) { opened_.push_back(url); },
-        [this] {
-          events_.push_back("runtime missing");
-          ++missing_;
-        },
-        std::move(factory));
-  }
-
-  // A factory completing at once (inside the call) with `result` and the fake environment.
-  EnvironmentFactory CompletingFactory(HRESULT result, bool with_environment = true) {
-    return [this, result, with_environment](const std::wstring& folder,
-                                            ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
-      folders_.push_back(folder);
-      handler->lpVtbl->Invoke(handler, result, with_environment ? environment_.Get() : nullptr);
-      return S_OK;
-    };
-  }
-
-  std::shared_ptr<IWebEnvironment> MakeEnvironment() {
-    auto platform = MakePlatform(CompletingFactory(S_OK));
-    std::shared_ptr<IWebEnvironment> result;
-    platform->CreateEnvironment([&](std::shared_ptr<IWebEnvironment> environment) { result = environment; });
-    scheduler_.RunAll();
-    return result;
-  }
-
-  std::shared_ptr<IWebController> MakeController() {
-    std::shared_ptr<IWebEnvironment> environment = MakeEnvironment();
-    if (!environment) return nullptr;
-    std::shared_ptr<IWebController> result;
-    environment->CreateController([&](std::shared_ptr<IWebController> controller) { result = controller; });
-    environment_.CompleteController(S_OK, controller_.Get());
-    scheduler_.RunAll();
-    return result;
-  }
-
-  // A view navigated to the vendor page, with one message receiver.
-  std::shared_ptr<IWebController> MakeNavigatedView(std::shared_ptr<IWebView>& view) {
-    std::shared_ptr<IWebController> controller = MakeController();
-    view = controller->GetCoreWebView2();
-    view->AddWebMessageReceived([this](const std::optional<std::string>& text) { messages_.push_back(text); });
-    view->Navigate("https://vendor.example/start?x=1");
-    return controller;
-  }
-
-  FakeScheduler scheduler_;
-  FakeSettings settings_;
-  FakeWebView view_{&settings_};
-  FakeController controller_{&view_, true};
-  FakeEnvironment environment_;
-  std::vector<std::string> opened_;
-  std::vector<std::string> events_;
-  std::vector<std::wstring> folders_;
-  std::vector<std::optional<std::string>> messages_;
-  int missing_ = 0;
-};
-
-TEST_F(WebView2HostTest, EnvironmentArrivesLaterThroughTheScheduler) {
-  auto platform = MakePlatform(CompletingFactory(S_OK));
-  int calls = 0;
-  std::shared_ptr<IWebEnvironment> result;
-  platform->CreateEnvironment([&](std::shared_ptr<IWebEnvironment> environment) {
-    ++calls;
-    result = environment;
-  });
-  EXPECT_EQ(calls, 0);
-  EXPECT_EQ(scheduler_.Pending(), 1u);
-  scheduler_.RunAll();
-  EXPECT_EQ(calls, 1);
-  EXPECT_NE(result, nullptr);
-  EXPECT_EQ(missing_, 0);
-  result.reset();
-}
-
-TEST_F(WebView2HostTest, UserDataFolderFollowsTheKey) {
-  auto platform = MakePlatform(CompletingFactory(S_OK));
-  platform->SetUserDataKey("build/7");
-  platform->CreateEnvironment([](std::shared_ptr<IWebEnvironment>) {});
-  scheduler_.RunAll();
-  const std::optional<std::wstring> localAppData = LocalAppDataFolder();
-  ASSERT_TRUE(localAppData.has_value());
-  ASSERT_EQ(folders_.size(), 1u);
-  EXPECT_EQ(folders_[0], UserDataFolder(*localAppData, "build/7"));
-  EXPECT_NE(folders_[0].find(L"build_7"), std::wstring::npos);
-}
-
-TEST_F(WebView2HostTest, FactoryFailureReportsMissingRuntimeThenNull) {
-  auto platform = MakePlatform([](const std::wstring&, ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler*) {
-    return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
-  });
-  bool called = false;
-  platform->CreateEnvironment([&](std::shared_ptr<IWebEnvironment> environment) {
-    called = true;
-    EXPECT_EQ(environment, nullptr);
-    events_.push_back("completed");
-  });
-  EXPECT_FALSE(called);
-  EXPECT_EQ(missing_, 0);
-  scheduler_.RunAll();
-  EXPECT_EQ(events_, (std::vector<std::string>{"runtime missing", "completed"}));
-}
-
-TEST_F(WebView2HostTest, FailedOrEmptyCompletionReportsMissingRuntimeThenNull) {
-  for (const bool withEnvironment : {true, false}) {
-    events_.clear();
-    auto platform = MakePlatform(CompletingFactory(withEnvironment ? E_FAIL : S_OK, withEnvironment));
-    platform->CreateEnvironment([&](std::shared_ptr<IWebEnvironment> environment) {
-      EXPECT_EQ(environment, nullptr);
-      events_.push_back("completed");
-    });
-    EXPECT_TRUE(events_.empty());
-    scheduler_.RunAll();
-    EXPECT_EQ(events_, (std::vector<std::string>{"runtime missing", "completed"}));
-  }
-}
 
 TEST_F(WebView2HostTest, ControllerArrivesLaterVisibleWithBackground) {
   std::shared_ptr<IWebEnvironment> environment = MakeEnvironment();

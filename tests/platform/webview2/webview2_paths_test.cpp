@@ -51,5 +51,18 @@ TEST(WebView2PathTest, UserDataFolderIsPerKeyBelowLocalAppData) {
   EXPECT_EQ(UserDataFolder(L"C:\\Local\\", "a/b"), L"C:\\Local\\Tarnel\\a_b\\WebView2");
 }
 
+TEST(RuntimeSearchFoldersTest, RegistryFirstThenDefaultInstallFoldersWithoutRepeats) {
+  EXPECT_EQ(RuntimeSearchFolders({L"D:\\Edge\\Application", L"", L"d:\\edge\\application\\"}, L"C:\\Program Files (x86)",
+                                 L"C:\\Users\\\u5f20\\AppData\\Local\\"),
+            (std::vector<std::wstring>{L"D:\\Edge\\Application",
+                                       L"C:\\Program Files (x86)\\Microsoft\\EdgeWebView\\Application",
+                                       L"C:\\Users\\\u5f20\\AppData\\Local\\Microsoft\\EdgeWebView\\Application"}));
+  // The registry naming the default folder itself: searched once.
+  EXPECT_EQ(RuntimeSearchFolders({L"C:\\Program Files (x86)\\Microsoft\\EdgeWebView\\Application"},
+                                 L"C:\\Program Files (x86)", std::nullopt),
+            (std::vector<std::wstring>{L"C:\\Program Files (x86)\\Microsoft\\EdgeWebView\\Application"}));
+  EXPECT_TRUE(RuntimeSearchFolders({}, std::nullopt, std::wstring()).empty());
+}
+
 }  // namespace
 }  // namespace tarnel::platform::win32::webview2

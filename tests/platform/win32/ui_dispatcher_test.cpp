@@ -62,5 +62,35 @@ TEST(UiDispatcher, QueuedTasksAreFreedWithoutRunningWhenItGoes) {
   EXPECT_FALSE(ran);
 }
 
+TEST(UiDispatcher, DelayedTasksRunOnceAfterTheirPauseInDueOrder) {
+  UiDispatcher dispatcher;
+  std::vector<int> order;
+  const auto start = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::duration firstAfter{};
+  ASSERT_TRUE(dispatcher.PostAfter(std::chrono::milliseconds(150), [&] { order.push_back(2); }));
+  ASSERT_TRUE(dispatcher.PostAfter(std::chrono::milliseconds(50), [&] {
+    order.push_back(1);
+    firstAfter = std::chrono::steady_clock::now() - start;
+  }));
+  ASSERT_TRUE(PumpUntil([&] { return order.size() == 2; }));
+  EXPECT_EQ(order, (std::vector<int>{1, 2}));
+  EXPECT_GE(firstAfter, std::chrono::milliseconds(40));
+  PumpFor(std::chrono::milliseconds(200));  // a timer fires once only
+  EXPECT_EQ(order.size(), 2u);
+}
+
+TEST(UiDispatcher, DelayedTasksAreFreedWithoutRunningWhenItGoes) {
+  auto token = std::make_shared<int>(0);
+  bool ran = false;
+  {
+    UiDispatcher dispatcher;
+    EXPECT_TRUE(dispatcher.PostAfter(std::chrono::milliseconds(20), [token, &ran] { ran = true; }));
+    EXPECT_EQ(token.use_count(), 2);
+  }
+  EXPECT_EQ(token.use_count(), 1);
+  PumpFor(std::chrono::milliseconds(100));
+  EXPECT_FALSE(ran);
+}
+
 }  // namespace
 }  // namespace tarnel::platform::win32::test

@@ -343,6 +343,16 @@ using CreateEnvironmentWithOptionsFunction = HRESULT(STDMETHODCALLTYPE*)(
     PCWSTR browser_executable_folder, PCWSTR user_data_folder, ICoreWebView2EnvironmentOptions* options,
     ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler);
 
+// The same export of the runtime's EmbeddedBrowserWebView.dll, which the
+// loader calls once it has found the runtime: whether to join a browser
+// process already running for the same data folder, the runtime's kind (0 for
+// an installed one), the data folder, options, the handler.
+using CreateRuntimeEnvironmentFunction = HRESULT(STDMETHODCALLTYPE*)(
+    bool join_running_instance, int runtime_kind, PCWSTR user_data_folder, IUnknown* options,
+    ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler);
+// The runtime kind of an installed (Evergreen) runtime.
+inline constexpr int kInstalledRuntime = 0;
+
 #undef TARNEL_IUNKNOWN_SLOTS
 #undef TARNEL_COM_METHOD
 

@@ -7,14 +7,88 @@
 #include "platform/win32/webview2/webview2_paths.h"
 
 namespace tarnel::platform::win32::webview2 {
+namespace {
+
+// One CreateEnvironment call across its tries; its completion is delivered
+// once, whichever way it ends.
+struct EnvironmentRequest {
+  WebView2Context context;
+  std::function<void()> onMissing;
+  EnvironmentFactory create;
+  DelayedScheduler later;
+  std::wstring folder;
+  EnvironmentCompleted completed;
+  int attempts = 0;
+};
+
+void LogResult(const char* what, HRESULT result) {
+  std::cerr << "tarnel: " << what << " (0x" << std::hex << static_cast<unsigned long>(result) << std::dec << ")\n";
+}
+
+void Fail(const std::shared_ptr<EnvironmentRequest>& request) {
+  if (!request->completed) return;
+  request->context.schedule([done = std::exchange(request->completed, nullptr), onMissing = request->onMissing] {
+    if (onMissing) onMissing();
+    done(nullptr);
+  });
+}
+
+void Start(const std::shared_ptr<EnvironmentRequest>& request);
+
+void RetryOrFail(const std::shared_ptr<EnvironmentRequest>& request, HRESULT result) {
+  if (request->attempts >= kEnvironmentAttempts) {
+    LogResult("the WebView2 runtime did not start", result);
+    Fail(request);
+    return;
+  }
+  LogResult("the WebView2 runtime did not start, trying again", result);
+  const std::chrono::milliseconds pause = EnvironmentRetryPause(request->attempts);
+  // Never from inside the runtime's call: first back to the UI thread.
+  request->context.schedule([request, pause] {
+    if (request->later) {
+      request->later(pause, [request] { Start(request); });
+    } else {
+      Start(request);
+    }
+  });
+}
+
+void Start(const std::shared_ptr<EnvironmentRequest>& request) {
+  if (!request->completed) return;
+  ++request->attempts;
+  ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler = EnvironmentCompletedCallback::Create(
+      [request](HRESULT result, ICoreWebView2Environment* created) {
+        if (FAILED(result) || created == nullptr) {
+          RetryOrFail(request, FAILED(result) ? result : E_POINTER);
+          return;
+        }
+        if (!request->completed) return;
+        ComPtr<ICoreWebView2Environment> environment = ComPtr<ICoreWebView2Environment>::Share(created);
+        request->context.schedule(
+            [done = std::exchange(request->completed, nullptr), environment, context = request->context] {
+              done(std::make_shared<WebView2Environment>(environment, context));
+            });
+      });
+  const HRESULT started = request->create(request->folder, handler);
+  handler->lpVtbl->Release(handler);
+  // No runtime to start: trying again would find none either.
+  if (FAILED(started)) {
+    LogResult("the WebView2 runtime was not found", started);
+    Fail(request);
+  }
+}
+
+}  // namespace
 
 WebView2BrowserPlatform::WebView2BrowserPlatform(std::function<HWND()> parent_window, UiScheduler schedule,
                                                  OpenInBrowser open_in_browser,
                                                  std::function<void()> on_runtime_missing,
-                                                 EnvironmentFactory create_environment)
+                                                 EnvironmentFactory create_environment,
+                                                 DelayedScheduler schedule_later)
     : context_{std::move(parent_window), std::move(schedule), std::move(open_in_browser)},
       onRuntimeMissing_(std::move(on_runtime_missing)),
-      createEnvironment_(std::move(create_environment)) {}
+      createEnvironment_(std::move(create_environment)),
+      scheduleLater_(std::move(schedule_later)) {}
 
 std::optional<std::wstring> WebView2BrowserPlatform::UserDataFolderForKey() const {
   const std::optional<std::wstring> localAppData = LocalAppDataFolder();
@@ -23,43 +97,19 @@ std::optional<std::wstring> WebView2BrowserPlatform::UserDataFolderForKey() cons
 }
 
 void WebView2BrowserPlatform::CreateEnvironment(EnvironmentCompleted completed) {
-  const UiScheduler schedule = context_.schedule;
-  if (!schedule) return;
-  // Delivered once, whichever way creation ends.
-  auto pending = std::make_shared<EnvironmentCompleted>(std::move(completed));
-  const std::function<void()> onMissing = onRuntimeMissing_;
-  auto fail = [schedule, pending, onMissing] {
-    if (!*pending) return;
-    schedule([done = std::exchange(*pending, nullptr), onMissing] {
-      if (onMissing) onMissing();
-      done(nullptr);
-    });
-  };
-  if (!createEnvironment_) {
-    fail();
+  if (!context_.schedule) return;
+  auto request = std::make_shared<EnvironmentRequest>();
+  request->context = context_;
+  request->onMissing = onRuntimeMissing_;
+  request->create = createEnvironment_;
+  request->later = scheduleLater_;
+  request->folder = UserDataFolderForKey().value_or(std::wstring());
+  request->completed = std::move(completed);
+  if (!request->create) {
+    Fail(request);
     return;
   }
-  const WebView2Context context = context_;
-  ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler = EnvironmentCompletedCallback::Create(
-      [schedule, pending, fail, context](HRESULT result, ICoreWebView2Environment* created) {
-        if (FAILED(result) || created == nullptr) {
-          std::cerr << "tarnel: the WebView2 runtime did not start (0x" << std::hex << result << std::dec << ")\n";
-          fail();
-          return;
-        }
-        if (!*pending) return;
-        ComPtr<ICoreWebView2Environment> environment = ComPtr<ICoreWebView2Environment>::Share(created);
-        schedule([done = std::exchange(*pending, nullptr), environment, context] {
-          done(std::make_shared<WebView2Environment>(environment, context));
-        });
-      });
-  const std::wstring folder = UserDataFolderForKey().value_or(std::wstring());
-  const HRESULT started = createEnvironment_(folder, handler);
-  handler->lpVtbl->Release(handler);
-  if (FAILED(started)) {
-    std::cerr << "tarnel: the WebView2 runtime was not found (0x" << std::hex << started << std::dec << ")\n";
-    fail();
-  }
+  Start(request);
 }
 
 }  // namespace tarnel::platform::win32::webview2

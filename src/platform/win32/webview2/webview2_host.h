@@ -5,8 +5,11 @@
 // the WebView2 loader; tests pass fakes). When the runtime cannot be started,
 // `on_runtime_missing` runs on the UI thread, then the completion with null.
 // Every completion goes through the UI scheduler, never inside the call.
+// A runtime that is found but fails to create an environment (it does so now
+// and then on a busy machine) is tried again after a pause, a few times.
 #include "platform/win32/windows_api.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,10 +27,21 @@ namespace tarnel::platform::win32::webview2 {
 using EnvironmentFactory = std::function<HRESULT(
     const std::wstring& user_data_folder, ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler)>;
 
+// Runs a task on the UI thread after a pause; called on the UI thread.
+using DelayedScheduler = std::function<void(std::chrono::milliseconds, std::function<void()>)>;
+
+// How many times environment creation is tried when it starts but fails.
+inline constexpr int kEnvironmentAttempts = 3;
+// The pause before the next try after `failed_attempts` failures.
+inline std::chrono::milliseconds EnvironmentRetryPause(int failed_attempts) {
+  return std::chrono::milliseconds(500) * failed_attempts;
+}
+
 class WebView2BrowserPlatform final : public IBrowserPlatform {
  public:
   WebView2BrowserPlatform(std::function<HWND()> parent_window, UiScheduler schedule, OpenInBrowser open_in_browser,
-                          std::function<void()> on_runtime_missing, EnvironmentFactory create_environment);
+                          std::function<void()> on_runtime_missing, EnvironmentFactory create_environment,
+                          DelayedScheduler schedule_later = {});
 
   void CreateEnvironment(EnvironmentCompleted completed) override;
   void SetUserDataKey(const std::string& key) override { key_ = key; }
@@ -40,6 +54,7 @@ class WebView2BrowserPlatform final : public IBrowserPlatform {
   WebView2Context context_;
   std::function<void()> onRuntimeMissing_;
   EnvironmentFactory createEnvironment_;
+  DelayedScheduler scheduleLater_;
   std::string key_;
 };
 

@@ -26,7 +26,35 @@ bool IsReservedDeviceName(const std::string& name) {
          upper[3] <= '9';
 }
 
+std::wstring FolderKey(std::wstring folder) {
+  while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+  for (wchar_t& c : folder) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  return folder;
+}
+
+// Where the runtime installs itself below Program Files (x86) and below the
+// user's local application data.
+constexpr wchar_t kDefaultRuntimeFolder[] = L"Microsoft\\EdgeWebView\\Application";
+
 }  // namespace
+
+std::vector<std::wstring> RuntimeSearchFolders(const std::vector<std::wstring>& from_registry,
+                                               const std::optional<std::wstring>& program_files_x86,
+                                               const std::optional<std::wstring>& local_app_data) {
+  std::vector<std::wstring> candidates = from_registry;
+  for (const auto& base : {program_files_x86, local_app_data}) {
+    if (base && !base->empty()) candidates.push_back(JoinPath(*base, kDefaultRuntimeFolder));
+  }
+  std::vector<std::wstring> folders;
+  std::vector<std::wstring> seen;
+  for (const std::wstring& folder : candidates) {
+    const std::wstring key = FolderKey(folder);
+    if (key.empty() || std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
+    seen.push_back(key);
+    folders.push_back(folder);
+  }
+  return folders;
+}
 
 std::optional<std::vector<unsigned long>> ParseVersion(const std::wstring& name) {
   std::vector<unsigned long> parts;

@@ -18,6 +18,15 @@ std::optional<std::wstring> NewestVersion(const std::vector<std::wstring>& names
 // separator between the parts whatever the root ends with.
 std::wstring EmbeddedBrowserDllPath(const std::wstring& root, const std::wstring& version);
 
+// The folders to search for an installed runtime, in order: those the
+// registry names, then the runtime's default install folders below Program
+// Files (x86) (machine-wide) and the local application data folder (per
+// user), for installs whose registry entries are missing. Empty entries and
+// repeats (ignoring case and a trailing separator) are dropped.
+std::vector<std::wstring> RuntimeSearchFolders(const std::vector<std::wstring>& from_registry,
+                                               const std::optional<std::wstring>& program_files_x86,
+                                               const std::optional<std::wstring>& local_app_data);
+
 // "<folder>\WebView2Loader.dll".
 std::wstring LoaderDllPath(const std::wstring& executable_folder);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/webview2/local_app_data.h"
 #include "platform/win32/webview2/webview2_paths.h"
 
 namespace tarnel::platform::win32::webview2 {
@@ -50,8 +51,8 @@ std::vector<std::wstring> SubfolderNames(const std::wstring& folder) {
 
 namespace tarnel::platform::win32::webview2 {
 
-std::optional<std::wstring> FindInstalledRuntimeDll() {
-  for (const std::wstring& folder : RuntimeFoldersFromRegistry()) {
+std::optional<std::wstring> FindRuntimeDllIn(const std::vector<std::wstring>& folders) {
+  for (const std::wstring& folder : folders) {
     std::vector<std::wstring> versions = SubfolderNames(folder);
     // Newest first; a version folder without the DLL (a half-done update) is skipped.
     while (auto newest = NewestVersion(versions)) {
@@ -61,6 +62,11 @@ std::optional<std::wstring> FindInstalledRuntimeDll() {
     }
   }
   return std::nullopt;
+}
+
+std::optional<std::wstring> FindInstalledRuntimeDll() {
+  return FindRuntimeDllIn(
+      RuntimeSearchFolders(RuntimeFoldersFromRegistry(), ProgramFilesX86Folder(), LocalAppDataFolder()));
 }
 
 }  // namespace tarnel::platform::win32::webview2

@@ -26,8 +26,12 @@ std::vector<std::wstring> SubfolderNames(const std::wstring& folder);
 
 namespace tarnel::platform::win32::webview2 {
 
-// The installed runtime's EmbeddedBrowserWebView.dll: for each folder the
-// registry names, the newest version folder whose DLL exists. Nothing when no
+// The newest EmbeddedBrowserWebView.dll in the first of `folders` that holds
+// one: version folders without the DLL (a half-done update) are skipped.
+std::optional<std::wstring> FindRuntimeDllIn(const std::vector<std::wstring>& folders);
+
+// The installed runtime's EmbeddedBrowserWebView.dll, searched in the folders
+// the registry names and then in the default install folders. Nothing when no
 // runtime is installed.
 std::optional<std::wstring> FindInstalledRuntimeDll();
 
