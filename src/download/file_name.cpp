@@ -16,6 +16,24 @@ std::size_t SequenceLength(unsigned char lead) {
   return 0;
 }
 
+// Whether the `length` bytes at the start of `bytes` are one well-formed
+// UTF-8 character: continuation bytes only, and a second byte that rules out
+// overlong forms, surrogates and code points above U+10FFFF.
+bool IsWellFormed(std::string_view bytes, std::size_t length) {
+  if (length == 0 || length > bytes.size()) return false;
+  const auto lead = static_cast<unsigned char>(bytes[0]);
+  for (std::size_t j = 1; j < length; ++j) {
+    if ((static_cast<unsigned char>(bytes[j]) & 0xC0) != 0x80) return false;
+  }
+  if (length < 3) return true;
+  const auto second = static_cast<unsigned char>(bytes[1]);
+  if (lead == 0xE0) return second >= 0xA0;
+  if (lead == 0xED) return second <= 0x9F;
+  if (lead == 0xF0) return second >= 0x90;
+  if (lead == 0xF4) return second <= 0x8F;
+  return true;
+}
+
 std::uint32_t DecodeSequence(std::string_view bytes) {
   const auto lead = static_cast<unsigned char>(bytes[0]);
   if (bytes.size() == 1) return lead;
@@ -40,11 +58,7 @@ std::string CleanCharacters(std::string_view segment) {
   std::string name;
   for (std::size_t i = 0; i < segment.size();) {
     const std::size_t length = SequenceLength(static_cast<unsigned char>(segment[i]));
-    bool valid = length > 0 && i + length <= segment.size();
-    for (std::size_t j = 1; valid && j < length; ++j) {
-      valid = (static_cast<unsigned char>(segment[i + j]) & 0xC0) == 0x80;
-    }
-    if (!valid) {
+    if (!IsWellFormed(segment.substr(i), length)) {
       ++i;
       continue;
     }
@@ -78,12 +92,17 @@ std::string FileNameFromUrl(const std::string& url) {
 
   const auto first = name.find_first_not_of(". ");
   name = first == std::string::npos ? std::string() : name.substr(first);
-  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+  const auto dropTrailingDotsAndSpaces = [&name] {
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+  };
+  dropTrailingDotsAndSpaces();
 
   if (name.size() > kMaxNameBytes) {
     const auto dot = name.rfind('.');
     const std::string extension = dot != std::string::npos && name.size() - dot <= 16 ? name.substr(dot) : "";
     name = std::string(CutAtBoundary(name, kMaxNameBytes - extension.size())) + extension;
+    // A cut without an extension can end the name on a dot or a space.
+    dropTrailingDotsAndSpaces();
   }
   return name.empty() ? std::string(kFallbackName) : name;
 }

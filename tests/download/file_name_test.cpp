@@ -38,6 +38,12 @@ TEST(FileName, HiddenControlAndReorderingCharactersAreDropped) {
   EXPECT_EQ(FileNameFromUrl("https://h/a\xe2\x81\xa6" "b\xe2\x80\x8f.exe"), "ab.exe");
   // Invalid UTF-8 bytes never reach the file system.
   EXPECT_EQ(FileNameFromUrl("https://h/a\xff\xc3" "b.exe"), "ab.exe");
+  // Nor do overlong forms ('/' and '\\' spelt in 3 bytes), surrogates or code points above U+10FFFF.
+  EXPECT_EQ(FileNameFromUrl("https://h/a\xe0\x80\xaf" "b\xe0\x81\x9c" "c.exe"), "abc.exe");
+  EXPECT_EQ(FileNameFromUrl("https://h/a\xed\xa0\x80" "b\xf4\x90\x80\x80" "c\xf0\x80\x80\xaf" "d.exe"), "abcd.exe");
+  // The highest characters that are well formed stay.
+  EXPECT_EQ(FileNameFromUrl("https://h/\xed\x9f\xbf\xf4\x8f\xbf\xbf\xf0\x90\x80\x80.exe"),
+            "\xed\x9f\xbf\xf4\x8f\xbf\xbf\xf0\x90\x80\x80.exe");
   // Characters no Windows name may hold, and trailing dots and spaces.
   EXPECT_EQ(FileNameFromUrl("https://h/a:b*c|d\\e<f>\".exe. ."), "a_b_c_d_e_f__.exe");
 }
@@ -53,6 +59,12 @@ TEST(FileName, LongNamesAreCutOnACharacterBoundaryKeepingTheExtension) {
   EXPECT_LE(cut.size(), kMaxNameBytes);
   EXPECT_EQ(cut.size() % 3, 0u);
   EXPECT_EQ(cut, wide.substr(0, cut.size()));
+}
+
+TEST(FileName, ACutWithoutExtensionDropsTheDotsAndSpacesItEndsOn) {
+  // Cut at 240 bytes, this name would end on " ." + " ".
+  const std::string stem(237, 'a');
+  EXPECT_EQ(FileNameFromUrl("https://h/" + stem + " . " + std::string(30, 'b')), stem);
 }
 
 TEST(FileName, NumberedPathsPutTheNumberBeforeTheExtension) {
