@@ -33,7 +33,6 @@ class HashingWriter {
 
   // From now on the whole file is hashed: what is on disk already first.
   FileError EnableHashing();
-  bool Hashing() const { return hasher_ != nullptr; }
 
   FileError Append(const char* data, std::size_t size);
   // Puts every buffered byte on disk.

@@ -43,12 +43,6 @@ struct GObjectDeleter {
 template <typename T>
 using GObjectPtr = std::unique_ptr<T, GObjectDeleter>;
 
-// Takes a new reference (sinking a floating one) and owns it.
-template <typename T>
-GObjectPtr<T> RefSink(T* object) {
-  return GObjectPtr<T>(static_cast<T*>(g_object_ref_sink(object)));
-}
-
 // A signal connection, disconnected when the handle goes. The instance must
 // outlive the handle or be kept alive by an owner declared before it.
 class SignalConnection {
