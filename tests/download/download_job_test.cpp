@@ -163,8 +163,7 @@ TEST_F(DownloadJobTest, SixAttemptsWithoutProgressGiveNetworkAfterTheBackoff) {
     port = closed.port();
   }  // nothing listens there any more: connections are refused
   for (const double jitter : {0.0, 1.0, -1.0}) {
-    JobRun run(Request("http://127.0.0.1:" + std::to_string(port) + "/setup.exe"));
-    run.jitter = jitter;
+    JobRun run(Request("http://127.0.0.1:" + std::to_string(port) + "/setup.exe"), /*realWait=*/false, jitter);
     ASSERT_TRUE(run.WaitForEnd());
     EXPECT_EQ(run.Reason(), FailureReason::kNetwork);
     EXPECT_EQ(run.job().Outcome().attempts, 6);

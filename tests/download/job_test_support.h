@@ -60,10 +60,11 @@ inline ScriptedResponse Ranged(const ScriptedRequest& request, const std::string
   return response;
 }
 
-// Runs one job and collects what it posts to its window.
+// Runs one job and collects what it posts to its window. The jitter is fixed
+// before the worker starts: the worker reads it at its first retry.
 class JobRun {
  public:
-  explicit JobRun(JobRequest request, bool realWait = false) {
+  explicit JobRun(JobRequest request, bool realWait = false, double jitter = 0.0) {
     window_ = platform::WindowHandle::Create([](std::function<void()> task) { task(); },
                                              [this](std::uint32_t message, platform::WPARAM w, platform::LPARAM l) {
                                                std::lock_guard lock(mutex_);
@@ -81,7 +82,7 @@ class JobRun {
     request.window = window_;
     JobHooks hooks;
     if (!realWait) hooks.wait = [this](std::chrono::milliseconds delay) { waits.push_back(delay); };
-    hooks.jitter = [this] { return jitter; };
+    hooks.jitter = [jitter] { return jitter; };
     std::lock_guard lock(mutex_);
     job_ = std::make_unique<DownloadJob>(std::move(request), hooks);
   }
@@ -110,7 +111,6 @@ class JobRun {
   }
 
   std::vector<std::chrono::milliseconds> waits;
-  double jitter = 0.0;
 
  private:
   std::mutex mutex_;
