@@ -42,3 +42,7 @@ wineserver -p
 timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 ctest --test-dir "$BUILD" --output-on-failure --no-tests=error "$@" </dev/null
+
+# The real tarnel.exe under Wine against the stand-in service, as a user
+# without the WebView2 runtime meets it.
+bash "$ROOT/scripts/windows/e2e.sh" </dev/null

@@ -92,6 +92,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       options.files_dir = value();
     } else if (name == "--log-file") {
       options.log_file = value();
+    } else if (name == "--request-log") {
+      options.request_log = value();
     } else if (name == "--demo-size") {
       options.demo_size = ParseSize(name, value());
     } else if (name == "--rate") {
@@ -124,6 +126,7 @@ Options:
   --catalog FILE       JSON catalogue of packages (default: built-in demo, id 1)
   --files DIR          also serve the files in DIR under /files/<name>
   --log-file FILE      append every reported event to FILE as a JSON line
+  --request-log FILE   append "METHOD target" to FILE for every request
   --demo-size BYTES    size of the demo installer (default 8M; K, M, G allowed)
   --rate BYTES         pace installer downloads to BYTES per second
                        (default unlimited; K, M, G allowed)

@@ -15,6 +15,7 @@ struct ServiceOptions {
   std::filesystem::path catalog_file;       // empty: the built-in demo package
   std::filesystem::path files_dir;          // empty: only the demo installer
   std::filesystem::path log_file;           // empty: no log file
+  std::filesystem::path request_log;        // empty: requests are not logged
   std::uint64_t demo_size = 8 * 1024 * 1024;
   std::uint64_t rate = 0;                   // bytes per second for /files/, 0: unlimited
   // Cut answers from /files/ short: the first `drop_count` answers whose body

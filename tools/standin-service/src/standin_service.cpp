@@ -14,6 +14,7 @@
 #include "installer_store.h"
 #include "log_endpoint.h"
 #include "page_endpoint.h"
+#include "request_log.h"
 
 namespace tarnel::standin {
 namespace {
@@ -73,6 +74,9 @@ void StandinService::LoadData() {
   }
   try {
     log_ = std::make_unique<EventLog>(options_.event_output, options_.log_file);
+    if (!options_.request_log.empty()) {
+      requests_ = std::make_unique<RequestLog>(options_.request_log);
+    }
   } catch (const std::runtime_error& failure) {
     throw StartError(failure.what());
   }
@@ -117,6 +121,13 @@ int StandinService::Start() {
 void StandinService::Route() {
   httplib::Server& server = *server_;
   server.set_payload_max_length(kMaxRequestBody);
+  if (requests_) {
+    // Runs before any handler, so the line is written before the answer goes out.
+    server.set_pre_routing_handler([this](const httplib::Request& q, httplib::Response&) {
+      requests_->Record(q.method, q.target);
+      return httplib::Server::HandlerResponse::Unhandled;
+    });
+  }
   server.set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
     SetJsonAnswer(response, 500, {{"code", 500}});
   });

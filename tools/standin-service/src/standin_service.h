@@ -27,6 +27,7 @@ class EventLog;
 class InfoEndpoint;
 class LogEndpoint;
 class PageEndpoint;
+class RequestLog;
 class InstallerStore;
 
 // The service cannot start: bad catalogue, missing folder, unwritable log
@@ -71,6 +72,7 @@ class StandinService {
   std::unique_ptr<InstallerStore> store_;
   std::map<std::string, KnownDigest> digests_;  // of installers with "sha256": "auto", by file name
   std::unique_ptr<EventLog> log_;
+  std::unique_ptr<RequestLog> requests_;  // only with options_.request_log
   std::unique_ptr<InfoEndpoint> info_;
   std::unique_ptr<LogEndpoint> log_endpoint_;
   std::unique_ptr<PageEndpoint> pages_;
