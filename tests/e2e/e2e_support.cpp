@@ -87,15 +87,18 @@ std::string Capture(const std::vector<std::string>& argv, const std::map<std::st
   return output;
 }
 
-VirtualDisplay::VirtualDisplay() {
+VirtualDisplay::VirtualDisplay(const std::string& log) {
   int fds[2];
   if (pipe(fds) != 0) throw std::runtime_error("pipe");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addclose(&actions, fds[0]);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {},
-               &actions);
+  posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  // -noreset: by default the server resets whenever its last client leaves,
+  // and a client connecting during the reset cannot open the display.
+  pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+                "-noreset"},
+               {}, &actions);
   posix_spawn_file_actions_destroy(&actions);
   close(fds[1]);
   std::string number;
@@ -152,13 +155,13 @@ std::string XwinInfo(const std::string& display, const std::vector<std::string>&
   return Capture(argv, {{"DISPLAY", display}, {"LC_ALL", "C.UTF-8"}});
 }
 
-std::unique_ptr<Process> StartTarnel(const std::filesystem::path& folder, const std::string& display,
-                                     int downloaderId, const std::string& uuid,
-                                     const std::map<std::string, std::string>& env) {
+std::unique_ptr<Process> StartTarnelFrom(const std::filesystem::path& executable, const std::filesystem::path& folder,
+                                         const std::string& display, int downloaderId, const std::string& uuid,
+                                         const std::map<std::string, std::string>& env) {
   namespace fs = std::filesystem;
   const auto file = [&folder](const std::string& name) { return (folder / name).string(); };
   fs::create_directories(file("app"));
-  fs::copy_file(TARNEL_EXE, file("app/tarnel"));
+  fs::copy_file(executable, file("app/tarnel"));
   test::WriteFile(file("app/config.ini"),
                   "[root]\ndownloader_id=" + std::to_string(downloaderId) + "\n[user]\nuuid=" + uuid + "\n");
   fs::create_directories(file("home/.config"));

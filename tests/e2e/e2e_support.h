@@ -27,7 +27,8 @@ std::string XwinInfo(const std::string& display, const std::vector<std::string>&
 
 class VirtualDisplay {
  public:
-  VirtualDisplay();  // Xvfb -displayfd, 1280x1024x24
+  // Xvfb -displayfd, 1280x1024x24; its messages go to `log`.
+  explicit VirtualDisplay(const std::string& log = "/dev/null");
   ~VirtualDisplay();
   const std::string& name() const { return name_; }  // ":N"
 
@@ -66,9 +67,17 @@ struct WindowInfo {
 // folder/pkexec.args and folder/xdg-open.args); its output goes to
 // folder/tarnel.log. `env` adds to or replaces its environment; an empty
 // value removes a variable.
-std::unique_ptr<Process> StartTarnel(const std::filesystem::path& folder, const std::string& display,
-                                     int downloaderId, const std::string& uuid,
-                                     const std::map<std::string, std::string>& env = {});
+std::unique_ptr<Process> StartTarnelFrom(const std::filesystem::path& executable, const std::filesystem::path& folder,
+                                         const std::string& display, int downloaderId, const std::string& uuid,
+                                         const std::map<std::string, std::string>& env = {});
+#ifdef TARNEL_EXE
+// The same with the tarnel of this build.
+inline std::unique_ptr<Process> StartTarnel(const std::filesystem::path& folder, const std::string& display,
+                                            int downloaderId, const std::string& uuid,
+                                            const std::map<std::string, std::string>& env = {}) {
+  return StartTarnelFrom(TARNEL_EXE, folder, display, downloaderId, uuid, env);
+}
+#endif
 
 std::optional<WindowInfo> FindTarnelWindow(const std::string& display);
 
