@@ -19,9 +19,7 @@ platform::LRESULT BenchWindow::Procedure(std::uint32_t message, platform::WPARAM
     case kPageTickMessage:
       figures_.pageDelaysMs.push_back(static_cast<double>(PageTicker::TickTime() - wParam) / 1e6);
       break;
-    case download::WM_DNLD_START:
-      SendOther(bridge::MakeStartNotification());
-      break;
+    case download::WM_DNLD_START: SendOther(bridge::MakeStartNotification()); break;
     case download::WM_DL_PROGRESS: {
       // The newest counters the worker left, which may be newer than the message's.
       if (!job_) break;
@@ -37,11 +35,11 @@ platform::LRESULT BenchWindow::Procedure(std::uint32_t message, platform::WPARAM
       End(true);
       break;
     case download::WM_DNLD_FAILED:
-      SendOther(bridge::MakeFailedNotification(static_cast<download::FailureReason>(wParam), static_cast<long>(lParam)));
+      SendOther(
+          bridge::MakeFailedNotification(static_cast<download::FailureReason>(wParam), static_cast<long>(lParam)));
       End(false);
       break;
-    default:
-      break;
+    default: break;
   }
   return 0;
 }

@@ -6,7 +6,7 @@ namespace tarnel::bench {
 
 struct CurlCliRun {
   bool ok = false;
-  double seconds = 0;   // from spawning the process to its exit
+  double seconds = 0;  // from spawning the process to its exit
   // Then, apart: fsync of the file curl left, so that its data is on disk
   // as the job's is before the job names its file. Negative when it failed.
   double syncSeconds = -1;

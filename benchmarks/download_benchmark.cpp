@@ -125,11 +125,12 @@ std::string GrowthText(const std::optional<double>& mib) {
 void PrintJobLine(const char* label, const char* kind, std::uint64_t size, const JobRun& run) {
   const DelaySummary delays = SummarizeDelays(run.window.pageDelaysMs);
   const double rate = run.seconds > 0 ? static_cast<double>(run.window.progressNotifications) / run.seconds : 0;
-  std::printf("%-8s %-8s %8.1f MiB in %7.3f s = %7.1f MiB/s | progress notifications %llu (%.1f/s)"
-              " | page delay largest %.2f ms, p99 %.2f ms (%zu)\n",
-              label, kind, MiB(size), run.seconds, Rate(size, run.seconds),
-              static_cast<unsigned long long>(run.window.progressNotifications), rate, delays.largestMs,
-              delays.p99Ms, delays.count);
+  std::printf(
+      "%-8s %-8s %8.1f MiB in %7.3f s = %7.1f MiB/s | progress notifications %llu (%.1f/s)"
+      " | page delay largest %.2f ms, p99 %.2f ms (%zu)\n",
+      label, kind, MiB(size), run.seconds, Rate(size, run.seconds),
+      static_cast<unsigned long long>(run.window.progressNotifications), rate, delays.largestMs, delays.p99Ms,
+      delays.count);
   std::printf("%-8s          VmHWM before %s, after %s: peak growth %s | longest queue %zu task(s)\n", "",
               KiBText(run.peakBeforeKiB).c_str(), KiBText(run.peakAfterKiB).c_str(),
               GrowthText(PeakGrowthMiB(run)).c_str(), run.peakQueueLength);
@@ -141,8 +142,8 @@ void PrintJobLine(const char* label, const char* kind, std::uint64_t size, const
 }
 
 void PrintCurlLine(const char* label, std::uint64_t size, const CurlCliRun& run) {
-  std::printf("%-8s curl     %8.1f MiB in %7.3f s = %7.1f MiB/s | then fsync of its file %.3f s\n", label,
-              MiB(size), run.seconds, Rate(size, run.seconds), run.syncSeconds);
+  std::printf("%-8s curl     %8.1f MiB in %7.3f s = %7.1f MiB/s | then fsync of its file %.3f s\n", label, MiB(size),
+              run.seconds, Rate(size, run.seconds), run.syncSeconds);
 }
 
 // Checks a downloaded file, prints the verdict and removes the file.
@@ -172,9 +173,9 @@ double SentOverSize(const ServerCounters& counters, std::uint64_t size) {
 }
 
 // Best-of figures of the large runs, their goals, and the memory comparison.
-void PrintSummary(const Options& options, std::uint64_t smallSize, const JobRun& small,
-                  const std::vector<JobRun>& jobs, const std::vector<CurlCliRun>& curls,
-                  const std::vector<JobRun>& shaJobs, const std::vector<DropRun>& drops) {
+void PrintSummary(const Options& options, std::uint64_t smallSize, const JobRun& small, const std::vector<JobRun>& jobs,
+                  const std::vector<CurlCliRun>& curls, const std::vector<JobRun>& shaJobs,
+                  const std::vector<DropRun>& drops) {
   const std::uint64_t size = options.size;
   const JobRun& bestJob = Fastest(jobs);
   const JobRun& bestSha = Fastest(shaJobs);
@@ -226,9 +227,10 @@ void PrintSummary(const Options& options, std::uint64_t smallSize, const JobRun&
               Rate(size, bestSha.seconds));
   std::printf("  curl command line                 %7.3f s  %7.1f MiB/s\n", bestCurl.seconds,
               Rate(size, bestCurl.seconds));
-  std::printf("  curl, then fsync of its file      %7.3f s  %7.1f MiB/s  (informative: the job syncs its file before"
-              " naming it, curl does not)\n",
-              bestCurlSynced, Rate(size, bestCurlSynced));
+  std::printf(
+      "  curl, then fsync of its file      %7.3f s  %7.1f MiB/s  (informative: the job syncs its file before"
+      " naming it, curl does not)\n",
+      bestCurlSynced, Rate(size, bestCurlSynced));
   std::printf("  ratio job / curl                  %7.3f  (throughput of the job over that of curl)\n", ratio);
   std::printf("  ratio job with SHA-256 / curl     %7.3f\n", ratioSha);
   std::printf("  ratio job / (curl + fsync)        %7.3f  (informative)\n",
@@ -244,9 +246,10 @@ void PrintSummary(const Options& options, std::uint64_t smallSize, const JobRun&
               bestDrop.retryWaits, bestDrop.retryWaitSeconds);
   std::printf("  progress notifications built and serialised in the best job run: %llu, %.1f per second\n",
               static_cast<unsigned long long>(notes), static_cast<double>(notes) / bestJob.seconds);
-  std::printf("  page message delay, posting to handling, all %.1f MiB job runs (%zu messages):"
-              " largest %.2f ms, p99 %.2f ms\n",
-              MiB(size), delays.count, delays.largestMs, delays.p99Ms);
+  std::printf(
+      "  page message delay, posting to handling, all %.1f MiB job runs (%zu messages):"
+      " largest %.2f ms, p99 %.2f ms\n",
+      MiB(size), delays.count, delays.largestMs, delays.p99Ms);
   std::printf("  peak memory (VmHWM%s) growth during a job run:\n",
               small.peakReset ? ", reset to the current resident size before each run" : ", never reset");
   std::printf("    %8.1f MiB run: %s\n", MiB(smallSize), GrowthText(smallGrowth).c_str());
@@ -264,15 +267,16 @@ void PrintSummary(const Options& options, std::uint64_t smallSize, const JobRun&
               Verdict(worstSent <= kGoalSentOverSize), worstSent);
   std::printf("goal: page messages within %.0f ms      %s  (largest %.2f ms)\n", kGoalPageDelayMs,
               Verdict(delays.count > 0 && delays.largestMs <= kGoalPageDelayMs), delays.largestMs);
-  std::printf("goal: memory independent of size     %s  (peak growth of the %.1f MiB run minus that of the"
-              " %.1f MiB run: %+.1f MiB, at most +%.0f MiB allowed)\n",
-              Verdict(memoryPass), MiB(size), MiB(smallSize), largeGrowth.value_or(0) - smallGrowth.value_or(0),
-              kGoalMemorySlackMiB);
+  std::printf(
+      "goal: memory independent of size     %s  (peak growth of the %.1f MiB run minus that of the"
+      " %.1f MiB run: %+.1f MiB, at most +%.0f MiB allowed)\n",
+      Verdict(memoryPass), MiB(size), MiB(smallSize), largeGrowth.value_or(0) - smallGrowth.value_or(0),
+      kGoalMemorySlackMiB);
 }
 
 // Runs the job once, prints its line, checks and removes its file.
-bool JobRound(const char* label, const char* kind, const std::string& url, const std::string& path,
-              std::uint64_t size, const std::optional<tarnel::download::Sha256Digest>& sha256, bool instantWaits,
+bool JobRound(const char* label, const char* kind, const std::string& url, const std::string& path, std::uint64_t size,
+              const std::optional<tarnel::download::Sha256Digest>& sha256, bool instantWaits,
               std::vector<JobRun>& runs) {
   runs.push_back(RunDownloadJob(url, path, sha256, instantWaits));
   PrintJobLine(label, kind, size, runs.back());
@@ -298,18 +302,21 @@ int RunBenchmark(const Options& options, const fs::path& dir, bool ownDir) {
     return 1;
   }
   std::printf("Tarnel download benchmark\n");
-  std::printf("  file size   %llu bytes (%.1f MiB), served by 127.0.0.1:%d from a 1 MiB pattern block,\n"
-              "              with a strong ETag, Range and If-Range\n",
-              static_cast<unsigned long long>(size), MiB(size), server.Port());
+  std::printf(
+      "  file size   %llu bytes (%.1f MiB), served by 127.0.0.1:%d from a 1 MiB pattern block,\n"
+      "              with a strong ETag, Range and If-Range\n",
+      static_cast<unsigned long long>(size), MiB(size), server.Port());
   std::printf("  SHA-256     %s (OpenSSL EVP over the pattern)\n", tarnel::download::Sha256Hex(*sha256).c_str());
   std::printf("  folder      %s%s\n", dir.c_str(), ownDir ? " (temporary, removed at the end)" : "");
-  std::printf("  job         download::DownloadJob, progress mailbox, window handle on a stand-in main loop;\n"
-              "              a page message posted every 10 ms meanwhile\n");
+  std::printf(
+      "  job         download::DownloadJob, progress mailbox, window handle on a stand-in main loop;\n"
+      "              a page message posted every 10 ms meanwhile\n");
   std::printf("  job+sha     the same, with the file's true SHA-256 as the expected one\n");
-  std::printf("  job drop    the same as job, from a server that closes every answer after %.1f MiB of body;\n"
-              "              the job resumes with Range/If-Range. Its backoff waits (1 s +-20 %% after each\n"
-              "              drop) return at once here, so the time is that of the transfers and resumes\n",
-              MiB(options.dropEvery));
+  std::printf(
+      "  job drop    the same as job, from a server that closes every answer after %.1f MiB of body;\n"
+      "              the job resumes with Range/If-Range. Its backoff waits (1 s +-20 %% after each\n"
+      "              drop) return at once here, so the time is that of the transfers and resumes\n",
+      MiB(options.dropEvery));
   std::printf("  reference   curl -s -o FILE URL, the command-line tool as its own process\n");
   std::printf("  libcurl     %s (the job's)\n\n", curl_version_info(CURLVERSION_NOW)->version);
   std::fflush(stdout);
@@ -347,14 +354,16 @@ int RunBenchmark(const Options& options, const fs::path& dir, bool ownDir) {
             allOk;
     drops.push_back({dropJobs.back(), server.Counters()});
     const ServerCounters& seen = drops.back().server;
-    std::printf("%-8s          server: %llu requests (%llu answered 200, %llu 206), %llu body bytes = %.4f x the"
-                " file | job attempts %d, backoff skipped %d x, %.2f s\n",
-                "", static_cast<unsigned long long>(seen.requests), static_cast<unsigned long long>(seen.whole),
-                static_cast<unsigned long long>(seen.ranged), static_cast<unsigned long long>(seen.bodyBytes),
-                SentOverSize(seen, size), dropJobs.back().attempts, dropJobs.back().retryWaits,
-                dropJobs.back().retryWaitSeconds);
-    if (allOk) std::printf("         all four files: %llu bytes, every block as served\n",
-                           static_cast<unsigned long long>(size));
+    std::printf(
+        "%-8s          server: %llu requests (%llu answered 200, %llu 206), %llu body bytes = %.4f x the"
+        " file | job attempts %d, backoff skipped %d x, %.2f s\n",
+        "", static_cast<unsigned long long>(seen.requests), static_cast<unsigned long long>(seen.whole),
+        static_cast<unsigned long long>(seen.ranged), static_cast<unsigned long long>(seen.bodyBytes),
+        SentOverSize(seen, size), dropJobs.back().attempts, dropJobs.back().retryWaits,
+        dropJobs.back().retryWaitSeconds);
+    if (allOk)
+      std::printf("         all four files: %llu bytes, every block as served\n",
+                  static_cast<unsigned long long>(size));
     std::fflush(stdout);
   }
   if (!allOk) {

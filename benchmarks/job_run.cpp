@@ -4,8 +4,8 @@
 #include <memory>
 #include <mutex>
 
-#include "download/download_messages.h"
 #include "download/download_job.h"
+#include "download/download_messages.h"
 #include "page_ticker.h"
 #include "platform/window_handle.h"
 #include "process_memory.h"
@@ -34,11 +34,11 @@ JobRun RunDownloadJob(const std::string& url, const std::string& path,
 
   UiLoop loop;
   BenchWindow window;
-  auto handle = platform::WindowHandle::Create([&loop](std::function<void()> task) { loop.Post(std::move(task)); },
-                                               [&window](std::uint32_t message, platform::WPARAM wParam,
-                                                         platform::LPARAM lParam) {
-                                                 return window.Procedure(message, wParam, lParam);
-                                               });
+  auto handle = platform::WindowHandle::Create(
+      [&loop](std::function<void()> task) { loop.Post(std::move(task)); },
+      [&window](std::uint32_t message, platform::WPARAM wParam, platform::LPARAM lParam) {
+        return window.Procedure(message, wParam, lParam);
+      });
   PageTicker page(handle, kPageTickMessage, kPageTickInterval);
 
   // As the main window starts a job: the start message, then the handle and

@@ -16,8 +16,7 @@ namespace tarnel::bench {
 class PageTicker {
  public:
   // Starts posting at once: message with wParam = posting time (TickTime()).
-  PageTicker(std::shared_ptr<platform::WindowHandle> window, std::uint32_t message,
-             std::chrono::milliseconds interval);
+  PageTicker(std::shared_ptr<platform::WindowHandle> window, std::uint32_t message, std::chrono::milliseconds interval);
   // Stop().
   ~PageTicker();
   PageTicker(const PageTicker&) = delete;

@@ -143,8 +143,8 @@ std::string PatternServer::UrlFor(std::uint64_t size) const {
 }
 
 std::string PatternServer::DroppingUrlFor(std::uint64_t size, std::uint64_t every) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + "/drop/" + std::to_string(every) + "/" +
-         std::to_string(size) + ".bin";
+  return "http://127.0.0.1:" + std::to_string(port_) + "/drop/" + std::to_string(every) + "/" + std::to_string(size) +
+         ".bin";
 }
 
 std::string PatternServer::ETagFor(std::uint64_t size) { return "\"pattern-" + std::to_string(size) + "\""; }
@@ -239,8 +239,8 @@ void PatternServer::Serve(int connection) {
         const std::uint64_t last = std::min(asked->last.value_or(size - 1), size - 1);
         length = last - first + 1;
         answer = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(first) + "-" +
-                 std::to_string(last) + "/" + std::to_string(size) + "\r\nContent-Length: " +
-                 std::to_string(length) + "\r\n" + common + "\r\n";
+                 std::to_string(last) + "/" + std::to_string(size) + "\r\nContent-Length: " + std::to_string(length) +
+                 "\r\n" + common + "\r\n";
         ranged_.fetch_add(1);
       } else {
         length = size;

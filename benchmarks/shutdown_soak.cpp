@@ -55,10 +55,14 @@ std::uint64_t ParseSize(const std::string& text) {
   std::size_t used = 0;
   std::uint64_t value = std::stoull(text, &used);
   const std::string unit = text.substr(used);
-  if (unit == "K") value <<= 10;
-  else if (unit == "M") value <<= 20;
-  else if (unit == "G") value <<= 30;
-  else if (!unit.empty()) throw std::invalid_argument("bad size: " + text);
+  if (unit == "K")
+    value <<= 10;
+  else if (unit == "M")
+    value <<= 20;
+  else if (unit == "G")
+    value <<= 30;
+  else if (!unit.empty())
+    throw std::invalid_argument("bad size: " + text);
   return value;
 }
 
@@ -68,14 +72,22 @@ Options ParseOptions(int argc, char** argv) {
     const std::string name = argv[i];
     if (i + 1 >= argc) throw std::invalid_argument("missing value after " + name);
     const std::string value = argv[++i];
-    if (name == "--tarnel") o.tarnel = value;
-    else if (name == "--rounds") o.rounds = std::stoi(value);
-    else if (name == "--port") o.port = std::stoi(value);
-    else if (name == "--rate") o.rate = ParseSize(value);
-    else if (name == "--evidence") o.evidence = value;
-    else if (name == "--label") o.label = value;
-    else if (name == "--start-timeout") o.startTimeoutS = std::stoi(value);
-    else throw std::invalid_argument("unknown option " + name);
+    if (name == "--tarnel")
+      o.tarnel = value;
+    else if (name == "--rounds")
+      o.rounds = std::stoi(value);
+    else if (name == "--port")
+      o.port = std::stoi(value);
+    else if (name == "--rate")
+      o.rate = ParseSize(value);
+    else if (name == "--evidence")
+      o.evidence = value;
+    else if (name == "--label")
+      o.label = value;
+    else if (name == "--start-timeout")
+      o.startTimeoutS = std::stoi(value);
+    else
+      throw std::invalid_argument("unknown option " + name);
   }
   if (o.tarnel.empty()) throw std::invalid_argument("--tarnel PATH is needed");
   if (o.port <= 0) throw std::invalid_argument("--port N (the tarnel build's API port) is needed");
@@ -103,10 +115,14 @@ std::unique_ptr<standin::StandinService> StartService(const Options& o, const te
 
 void PrintRound(int index, const soak::RoundResult& r) {
   std::printf("round %d: ", index);
-  if (r.endedEarly) std::printf("ended before the close, ");
-  else if (r.exited && !r.signaled) std::printf("exit %d after %.0f ms, ", r.exitStatus, r.exitMs);
-  else if (r.exited) std::printf("signal %d after %.0f ms, ", r.exitStatus, r.exitMs);
-  else std::printf("killed after %.0f ms, ", r.exitMs);
+  if (r.endedEarly)
+    std::printf("ended before the close, ");
+  else if (r.exited && !r.signaled)
+    std::printf("exit %d after %.0f ms, ", r.exitStatus, r.exitMs);
+  else if (r.exited)
+    std::printf("signal %d after %.0f ms, ", r.exitStatus, r.exitMs);
+  else
+    std::printf("killed after %.0f ms, ", r.exitMs);
   std::printf("start %.0f ms, %d reports after the close, %d helpers", r.startMs, r.reportsAfterClose,
               r.helpersAtClose);
   if (r.helpersLeft > 0) std::printf(", %d left", r.helpersLeft);

@@ -88,8 +88,8 @@ std::string Describe(const RoundResult& r) {
        << ")\n"
        << (r.signaled ? "signal: " : "exit status: ") << r.exitStatus << "\nclose click to exit: " << r.exitMs
        << " ms\nhelpers at the close: " << r.helpersAtClose << ", left after the limit: " << r.helpersLeft
-       << "\nsanitizer lines: " << r.sanitizerLines
-       << "\nreports after the close click: " << r.reportsAfterClose << "\nnote: " << r.note << "\n";
+       << "\nsanitizer lines: " << r.sanitizerLines << "\nreports after the close click: " << r.reportsAfterClose
+       << "\nnote: " << r.note << "\n";
   return text.str();
 }
 
@@ -99,8 +99,8 @@ int CountSanitizerLines(const std::string& output) {
   int count = 0;
   std::istringstream lines(output);
   for (std::string line; std::getline(lines, line);) {
-    if (line.find("ERROR: AddressSanitizer") != std::string::npos ||
-        line.find("LeakSanitizer") != std::string::npos || line.find("runtime error:") != std::string::npos) {
+    if (line.find("ERROR: AddressSanitizer") != std::string::npos || line.find("LeakSanitizer") != std::string::npos ||
+        line.find("runtime error:") != std::string::npos) {
       ++count;
     }
   }
@@ -137,22 +137,23 @@ RoundResult RunRound(const SoakSetup& setup, int index, std::mt19937& random) {
     PointAt(setup.display, *window, kDownloadX, kDownloadY);
     Xdotool(setup.display, {"click", "1"});
     downloading = e2e::WaitFor(
-        [&] {
-          if (ended()) return true;
-          for (const auto& code : EventsOf(*setup.service, uuid)) {
-            if (code.rfind("trace:dl_progress:", 0) == 0 && code.rfind("trace:dl_progress:0:", 0) != 0) return true;
-          }
-          return false;
-        },
-        15s) &&
-        !ended() && fs::exists(dir.file("home/Downloads/tarnel-demo-setup.sh.part"));
+                      [&] {
+                        if (ended()) return true;
+                        for (const auto& code : EventsOf(*setup.service, uuid)) {
+                          if (code.rfind("trace:dl_progress:", 0) == 0 && code.rfind("trace:dl_progress:0:", 0) != 0)
+                            return true;
+                        }
+                        return false;
+                      },
+                      15s) &&
+                  !ended() && fs::exists(dir.file("home/Downloads/tarnel-demo-setup.sh.part"));
   }
   if (!shown || !downloading) {
     result.setupFailed = true;
     result.note = !shown ? "the page never showed" : "the download never got going";
     try {
-      e2e::Capture({"import", "-window", "root", (setup.evidenceDir / (setup.label + "-round-" +
-                                                                       std::to_string(index) + ".png")).string()},
+      e2e::Capture({"import", "-window", "root",
+                    (setup.evidenceDir / (setup.label + "-round-" + std::to_string(index) + ".png")).string()},
                    {{"DISPLAY", setup.display}});
     } catch (const std::exception&) {
     }

@@ -16,8 +16,8 @@ class StandinService;
 namespace tarnel::soak {
 
 struct SoakSetup {
-  std::filesystem::path tarnel;       // the executable under test
-  std::string display;                // the virtual X server's ":N"
+  std::filesystem::path tarnel;  // the executable under test
+  std::string display;           // the virtual X server's ":N"
   standin::StandinService* service = nullptr;
   int downloaderId = 1;
   std::filesystem::path evidenceDir;  // where a bad round's output is kept
@@ -27,9 +27,9 @@ struct SoakSetup {
 };
 
 struct RoundResult {
-  bool setupFailed = false;   // no window, no page or no download before the close
-  bool exited = false;        // tarnel ended (by itself or after the close)
-  bool endedEarly = false;    // ...before the close was clicked
+  bool setupFailed = false;  // no window, no page or no download before the close
+  bool exited = false;       // tarnel ended (by itself or after the close)
+  bool endedEarly = false;   // ...before the close was clicked
   bool signaled = false;
   int exitStatus = 0;         // exit code, or the signal number when signaled
   bool crashed = false;       // signaled, or a status other than 0 after the close
@@ -41,8 +41,8 @@ struct RoundResult {
   int reportsAfterClose = 0;  // event reports the service got after the click
   double startMs = 0;         // start to page loaded
   double roundMs = 0;
-  std::string note;           // what went wrong, for the round's line
-  std::string evidence;       // the kept output, when the round was bad
+  std::string note;      // what went wrong, for the round's line
+  std::string evidence;  // the kept output, when the round was bad
 };
 
 RoundResult RunRound(const SoakSetup& setup, int index, std::mt19937& random);

@@ -56,8 +56,7 @@ void PrintFigures(std::FILE* out, const SoakFigures& f, int exitLimitMs) {
   std::fprintf(out, "ended before the close (failed starts, crashes included above): %d\n", f.endedEarly);
   std::fprintf(out, "rounds with event reports arriving after the close click: %d of %d\n", f.withReportsAfterClose,
                f.runs);
-  std::fprintf(out, "median start to page loaded: %.0f ms, median round: %.0f ms\n", f.medianStartMs,
-               f.medianRoundMs);
+  std::fprintf(out, "median start to page loaded: %.0f ms, median round: %.0f ms\n", f.medianStartMs, f.medianRoundMs);
 }
 
 bool AllClean(const SoakFigures& f) {

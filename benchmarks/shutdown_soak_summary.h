@@ -9,10 +9,10 @@ namespace tarnel::soak {
 
 struct SoakFigures {
   int runs = 0;
-  int crashes = 0;             // rounds whose tarnel ended by a signal, or with a status other than 0 after the close
-  int sanitizerRounds = 0;     // rounds with a sanitizer report in tarnel's output
+  int crashes = 0;          // rounds whose tarnel ended by a signal, or with a status other than 0 after the close
+  int sanitizerRounds = 0;  // rounds with a sanitizer report in tarnel's output
   int sanitizerLines = 0;
-  int notGone = 0;             // rounds with tarnel or a helper still there at the limit
+  int notGone = 0;  // rounds with tarnel or a helper still there at the limit
   int tarnelNotGone = 0;
   int helpersNotGone = 0;
   int setupFailures = 0;

@@ -2,8 +2,8 @@
 // platform with WebView2 as its browser.
 #include <chrono>
 #include <cstdio>
-#include <functional>
 #include <exception>
+#include <functional>
 
 #include "app/tarnel_app.h"
 #include "platform/win32/webview2/webview2_host.h"

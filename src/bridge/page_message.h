@@ -14,8 +14,8 @@
 namespace tarnel::bridge {
 
 struct PageMessage {
-  std::string type;       // msg_type, compared byte for byte
-  nlohmann::json data;    // msg_data; null when missing
+  std::string type;     // msg_type, compared byte for byte
+  nlohmann::json data;  // msg_data; null when missing
 };
 
 // The actions, in the order the dispatcher compares their names.

@@ -24,17 +24,17 @@ inline constexpr std::string_view kMouseMove = "mousemove";
 inline constexpr std::string_view kDnldCancel = "dnld_cancel";
 
 // Notifications (application to page): "msg_type" and "status_text".
-inline constexpr std::string_view kNotifyDnld = "dnld";            // start, finish, failure
+inline constexpr std::string_view kNotifyDnld = "dnld";  // start, finish, failure
 inline constexpr std::string_view kNotifyProgress = "dl_progress";
-inline constexpr std::string_view kNotifyClose = "close";          // closing during a download
+inline constexpr std::string_view kNotifyClose = "close";  // closing during a download
 inline constexpr std::string_view kDnldStart = "dnld_start";
 inline constexpr std::string_view kDnldFinished = "dnld_finished";
 inline constexpr std::string_view kDnldFailed = "dnld_failed";
 inline constexpr std::string_view kDnldRunning = "dnld_running";
 
 // Event codes the application reports by itself.
-inline constexpr std::string_view kEventOpenUrl = "4";        // an open_url, opened or refused
-inline constexpr std::string_view kEventWindowSized = "5";    // a resize_window carried out
+inline constexpr std::string_view kEventOpenUrl = "4";      // an open_url, opened or refused
+inline constexpr std::string_view kEventWindowSized = "5";  // a resize_window carried out
 
 // The service's endpoints, below its base address.
 inline constexpr std::string_view kInfoPath = "/downloader.php/index/info";

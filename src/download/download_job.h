@@ -43,21 +43,21 @@ using ProxyLookup = std::function<std::optional<std::string>(const std::string& 
 // what is needed to resume it under the same rules.
 struct KeptPart {
   std::string url;
-  std::string target;    // the path the job was asked to write
+  std::string target;  // the path the job was asked to write
   std::string partPath;
-  FileIdentity identity; // the part file as the job left it
-  Validators validators; // of the first answer
+  FileIdentity identity;  // the part file as the job left it
+  Validators validators;  // of the first answer
 };
 
 struct JobRequest {
   std::string url;
-  std::string path;               // the target the page's mode chose
-  bool replaceExisting = false;   // false: an existing file keeps its name, the download takes "name (1).ext"
+  std::string path;              // the target the page's mode chose
+  bool replaceExisting = false;  // false: an existing file keeps its name, the download takes "name (1).ext"
   std::optional<Sha256Digest> expectedSha256;
   std::shared_ptr<platform::WindowHandle> window;
   TransferLimits limits;
   ProxyLookup proxy;
-  std::optional<KeptPart> resume; // an earlier job's part of the same URL and target
+  std::optional<KeptPart> resume;  // an earlier job's part of the same URL and target
 };
 
 // Seams for tests; a real run leaves them empty.

@@ -60,7 +60,8 @@ FileError HashingWriter::EnableHashing() {
   if (const FileError error = Flush(); error != FileError::kNone) return error;
   auto hasher = std::make_unique<Hasher>();
   // What an earlier attempt or run left is part of the file too.
-  if (const FileError error = file_.ReadAll([&](const char* data, std::size_t size) { hasher->sha.Update(data, size); });
+  if (const FileError error =
+          file_.ReadAll([&](const char* data, std::size_t size) { hasher->sha.Update(data, size); });
       error != FileError::kNone) {
     return error;
   }

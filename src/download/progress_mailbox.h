@@ -21,8 +21,9 @@ class ProgressMailbox {
  public:
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
-  explicit ProgressMailbox(std::chrono::milliseconds minInterval = std::chrono::milliseconds(33),
-                           Clock clock = [] { return std::chrono::steady_clock::now(); });
+  explicit ProgressMailbox(
+      std::chrono::milliseconds minInterval = std::chrono::milliseconds(33),
+      Clock clock = [] { return std::chrono::steady_clock::now(); });
 
   // Worker thread. Records the newest counters; true when the caller should
   // post a progress message now.

@@ -14,7 +14,7 @@ namespace tarnel::download {
 // What identifies the file the first answer carried: its strong ETag, else
 // its Last-Modified date. Without either, a retry must start from zero.
 struct Validators {
-  std::string etag;          // strong only: a weak ETag ("W/...") is not kept
+  std::string etag;  // strong only: a weak ETag ("W/...") is not kept
   std::string lastModified;
   bool Any() const { return !etag.empty() || !lastModified.empty(); }
   // The If-Range value: the ETag when there is one, else the date.
@@ -38,10 +38,10 @@ std::optional<ContentRange> ParseContentRange(std::string_view value);
 
 // What to do with the answer to an attempt that asked for `offset` onwards.
 enum class ResumeAnswer {
-  kAppend,       // 206 starting exactly at the offset
-  kStartOver,    // 200: the whole file, the part is truncated first
-  kDiscard,      // 416, or a 206 that does not start at the offset: the part goes, next attempt from zero
-  kNotAFile,     // any other status: not file content at all
+  kAppend,     // 206 starting exactly at the offset
+  kStartOver,  // 200: the whole file, the part is truncated first
+  kDiscard,    // 416, or a 206 that does not start at the offset: the part goes, next attempt from zero
+  kNotAFile,   // any other status: not file content at all
 };
 ResumeAnswer ClassifyResumeAnswer(long status, std::uint64_t offset, std::string_view contentRange);
 

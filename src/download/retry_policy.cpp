@@ -20,10 +20,8 @@ RetryDecision ClassifyAttempt(const AttemptResult& result) {
       case 500:
       case 502:
       case 503:
-      case 504:
-        return {true, FailureReason::kHttp};
-      default:
-        return {false, FailureReason::kHttp};
+      case 504: return {true, FailureReason::kHttp};
+      default: return {false, FailureReason::kHttp};
     }
   }
   switch (static_cast<CURLcode>(result.curlCode)) {
@@ -40,8 +38,7 @@ RetryDecision ClassifyAttempt(const AttemptResult& result) {
     case CURLE_GOT_NOTHING:
     case CURLE_HTTP2:
     case CURLE_HTTP2_STREAM:
-    case CURLE_SSL_CONNECT_ERROR:
-      return {true, FailureReason::kNetwork};
+    case CURLE_SSL_CONNECT_ERROR: return {true, FailureReason::kNetwork};
     default:
       // TLS verification, refused protocols and redirects, malformed URLs...
       return {false, FailureReason::kNetwork};

@@ -10,8 +10,8 @@ namespace tarnel::download {
 
 // How one attempt ended, as the job saw it.
 struct AttemptResult {
-  int curlCode = 0;       // CURLcode of the transfer
-  long httpStatus = 0;    // the final answer's status, 0 when none arrived
+  int curlCode = 0;     // CURLcode of the transfer
+  long httpStatus = 0;  // the final answer's status, 0 when none arrived
   bool writeFailed = false;
   bool diskFull = false;  // a write failed for lack of space
   bool cancelled = false;

@@ -19,13 +19,15 @@ struct Context {
   CURL* curl;
   std::uint64_t offset;  // bytes the request asked the server to skip
   bool inspected = false;
-  bool accept = false;   // the answer's body is file content
+  bool accept = false;  // the answer's body is file content
   std::uint64_t total = 0;
   AttemptOutput out;
   std::string redirectTo;  // the next hop, when this answer is a redirect
 };
 
-bool IsRedirect(long status) { return status == 301 || status == 302 || status == 303 || status == 307 || status == 308; }
+bool IsRedirect(long status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
 
 std::string_view HeaderValue(CURL* curl, const char* name) {
   curl_header* header = nullptr;
@@ -60,12 +62,8 @@ void Inspect(Context& c) {
   }
 
   switch (ClassifyResumeAnswer(status, c.offset, contentRange)) {
-    case ResumeAnswer::kNotAFile:
-      c.out.result.notAFile = true;
-      return;
-    case ResumeAnswer::kDiscard:
-      c.out.discardPart = true;
-      return;
+    case ResumeAnswer::kNotAFile: c.out.result.notAFile = true; return;
+    case ResumeAnswer::kDiscard: c.out.discardPart = true; return;
     case ResumeAnswer::kStartOver:
       if (c.writer.Size() > 0) {
         if (const FileError error = c.writer.Truncate(); error != FileError::kNone) return RecordFileError(c, error);
@@ -76,7 +74,8 @@ void Inspect(Context& c) {
       break;
     case ResumeAnswer::kAppend: {
       const auto range = ParseContentRange(contentRange);
-      c.total = range && range->total ? *range->total : (length > 0 ? c.offset + static_cast<std::uint64_t>(length) : 0);
+      c.total =
+          range && range->total ? *range->total : (length > 0 ? c.offset + static_cast<std::uint64_t>(length) : 0);
       break;
     }
   }

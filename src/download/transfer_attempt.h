@@ -24,9 +24,9 @@ struct AttemptInput {
   std::string partPath;              // for the free space of its folder
   std::optional<std::string> proxy;  // libcurl's form; nothing: libcurl's own rules
   const TransferLimits* limits = nullptr;
-  Validators validators;             // of the first answer; empty before it
-  bool hashWanted = false;           // the page gave an expected SHA-256
-  bool plainHttpAllowed = false;     // the SHA-256 protects the file whatever the path
+  Validators validators;          // of the first answer; empty before it
+  bool hashWanted = false;        // the page gave an expected SHA-256
+  bool plainHttpAllowed = false;  // the SHA-256 protects the file whatever the path
 };
 
 struct AttemptOutput {

@@ -11,9 +11,9 @@ struct TransferLimits {
   long lowSpeedLimit = 1;           // bytes a second ...
   long lowSpeedTimeSeconds = 60;    // ... below which for this long: the attempt failed
   long maxRedirects = 10;
-  int maxRetries = 5;               // attempts after the first one that made no progress
-  std::string caFile;               // empty: libcurl's default certificates
-  std::vector<std::string> resolve; // libcurl's "host:port:address" overrides, for tests
+  int maxRetries = 5;                // attempts after the first one that made no progress
+  std::string caFile;                // empty: libcurl's default certificates
+  std::vector<std::string> resolve;  // libcurl's "host:port:address" overrides, for tests
 };
 
 }  // namespace tarnel::download

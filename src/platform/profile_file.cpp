@@ -84,8 +84,7 @@ std::pair<std::string_view, std::string_view> SplitEntry(std::string_view line) 
   return {Trim(line.substr(0, equals)), Trim(line.substr(equals + 1))};
 }
 
-Lookup Find(std::string_view text, const std::vector<LineSpan>& lines, std::string_view section,
-            std::string_view key) {
+Lookup Find(std::string_view text, const std::vector<LineSpan>& lines, std::string_view section, std::string_view key) {
   Lookup found;
   for (size_t i = 0; i < lines.size(); ++i) {
     std::string_view line = text.substr(lines[i].begin, lines[i].end - lines[i].begin);
@@ -212,8 +211,8 @@ unsigned GetPrivateProfileInt(const std::string& section, const std::string& key
   }
 }
 
-std::string GetPrivateProfileString(const std::string& section, const std::string& key,
-                                    const std::string& defaultValue, const std::string& file) {
+std::string GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
+                                    const std::string& file) {
   try {
     std::optional<std::string> value = ReadValue(section, key, file);
     return value ? *value : defaultValue;
@@ -231,12 +230,9 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     std::string target = profile_storage::ResolveLink(file);
     std::string content;
     switch (profile_storage::ReadWhole(target, content)) {
-      case ReadStatus::kError:
-        return false;
-      case ReadStatus::kMissing:
-        return profile_storage::Replace(target, Edit({}, sectionName, keyName, value));
-      case ReadStatus::kOk:
-        return profile_storage::Replace(target, Edit(content, sectionName, keyName, value));
+      case ReadStatus::kError: return false;
+      case ReadStatus::kMissing: return profile_storage::Replace(target, Edit({}, sectionName, keyName, value));
+      case ReadStatus::kOk: return profile_storage::Replace(target, Edit(content, sectionName, keyName, value));
     }
     return false;
   } catch (...) {

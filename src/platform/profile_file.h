@@ -30,8 +30,8 @@ unsigned GetPrivateProfileInt(const std::string& section, const std::string& key
 
 // The key's value, or the default when the file, the section or the key is
 // missing. The default is returned as given (not trimmed or cut).
-std::string GetPrivateProfileString(const std::string& section, const std::string& key,
-                                    const std::string& defaultValue, const std::string& file);
+std::string GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
+                                    const std::string& file);
 
 // Sets the key to the value, creating the section or the file when they are
 // missing. Lines added use the file's own line ending (CRLF when its first line

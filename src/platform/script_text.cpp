@@ -65,10 +65,8 @@ bool IsPlainAscii(char32_t c) {
     case '`':
     case '<':
     case '>':
-    case '&':
-      return false;
-    default:
-      return true;
+    case '&': return false;
+    default: return true;
   }
 }
 

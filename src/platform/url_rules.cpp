@@ -104,7 +104,8 @@ bool IsLoopbackUrl(const std::string& url) {
   while (start <= host.size()) {
     const auto dot = host.find('.', start);
     const std::string_view part = std::string_view(host).substr(start, dot == std::string::npos ? dot : dot - start);
-    if (part.empty() || part.size() > 3 || !std::all_of(part.begin(), part.end(), [](unsigned char c) { return std::isdigit(c); }) ||
+    if (part.empty() || part.size() > 3 ||
+        !std::all_of(part.begin(), part.end(), [](unsigned char c) { return std::isdigit(c); }) ||
         std::stoi(std::string(part)) > 255) {
       return false;
     }

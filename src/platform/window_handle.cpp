@@ -13,9 +13,7 @@ bool WindowHandle::PostMessage(std::uint32_t message, WPARAM wParam, LPARAM lPar
   std::lock_guard lock(mutex_);
   if (!alive_.load()) return false;
   // The task keeps the handle alive, not the window; it checks liveness when it runs.
-  scheduler_([self = shared_from_this(), message, wParam, lParam] {
-    self->SendMessage(message, wParam, lParam);
-  });
+  scheduler_([self = shared_from_this(), message, wParam, lParam] { self->SendMessage(message, wParam, lParam); });
   return true;
 }
 

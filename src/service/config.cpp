@@ -43,8 +43,8 @@ SystemTime CurrentUtcTime() {
 
 std::string MakeTimeStamp(const SystemTime& t) {
   std::ostringstream out;
-  out << std::uppercase << std::hex << std::setfill('0') << t.year << std::setw(2) << t.month << std::setw(2)
-      << t.day << std::setw(2) << t.hour << std::setw(2) << t.minute << std::setw(2) << t.second << std::setw(3)
+  out << std::uppercase << std::hex << std::setfill('0') << t.year << std::setw(2) << t.month << std::setw(2) << t.day
+      << std::setw(2) << t.hour << std::setw(2) << t.minute << std::setw(2) << t.second << std::setw(3)
       << t.milliseconds;
   return out.str();
 }

@@ -57,10 +57,10 @@ std::string LogUrl();
 
 // What the configuration file yields.
 struct ConfigValues {
-  unsigned downloaderId = 0;  // "root"/"downloader_id", 0 when missing or not a number
-  std::string infoUrl;        // the info request address; empty when there is none
-  std::string uuid;           // the client identifier
-  bool uuidGenerated = false; // the file held no identifier, so a new one was made
+  unsigned downloaderId = 0;   // "root"/"downloader_id", 0 when missing or not a number
+  std::string infoUrl;         // the info request address; empty when there is none
+  std::string uuid;            // the client identifier
+  bool uuidGenerated = false;  // the file held no identifier, so a new one was made
 };
 
 // Reads the configuration file: the downloader id decides the info address

@@ -36,7 +36,8 @@ std::optional<std::string> FetchInfo(const std::string& url, const TransferSetti
 
 void ApplyProxy(CURL* curl, const std::string& url, const TransferSettings& settings) {
   if (!settings.proxy) return;
-  if (const std::optional<std::string> proxy = settings.proxy(url)) curl_easy_setopt(curl, CURLOPT_PROXY, proxy->c_str());
+  if (const std::optional<std::string> proxy = settings.proxy(url))
+    curl_easy_setopt(curl, CURLOPT_PROXY, proxy->c_str());
 }
 
 }  // namespace tarnel::service

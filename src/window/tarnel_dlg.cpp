@@ -45,32 +45,17 @@ CTarnelDlg::~CTarnelDlg() {
 LRESULT CTarnelDlg::WindowProc(std::uint32_t message, WPARAM wParam, LPARAM lParam) {
   TARNEL_ASSERT_UI_THREAD(m_uiThread);
   switch (message) {
-    case WM_SIZE:
-      OnSize(static_cast<unsigned>(wParam), SizeWidth(lParam), SizeHeight(lParam));
-      return 0;
-    case WM_CREATE:
-      return OnCreate();
-    case WM_INITDIALOG:
-      return OnInitDialog() ? 1 : 0;
-    case WM_LBUTTONDOWN:
-      OnLButtonDown(static_cast<unsigned>(wParam), Point{MouseX(lParam), MouseY(lParam)});
-      return 0;
-    case WM_LBUTTONUP:
-      OnLButtonUp(static_cast<unsigned>(wParam), Point{MouseX(lParam), MouseY(lParam)});
-      return 0;
-    case WM_MOUSEMOVE:
-      OnMouseMove(static_cast<unsigned>(wParam), Point{MouseX(lParam), MouseY(lParam)});
-      return 0;
-    case WM_DNLD_START:
-      return OnDnldStart(wParam, lParam);
-    case WM_DL_PROGRESS:
-      return OnDlProgress(wParam, lParam);
-    case WM_DNLD_FINISHED:
-      return OnDnldFinished(wParam, lParam);
-    case WM_DNLD_FAILED:
-      return OnDnldFailed(wParam, lParam);
-    default:
-      return DefWindowProc(message, wParam, lParam);
+    case WM_SIZE: OnSize(static_cast<unsigned>(wParam), SizeWidth(lParam), SizeHeight(lParam)); return 0;
+    case WM_CREATE: return OnCreate();
+    case WM_INITDIALOG: return OnInitDialog() ? 1 : 0;
+    case WM_LBUTTONDOWN: OnLButtonDown(static_cast<unsigned>(wParam), Point{MouseX(lParam), MouseY(lParam)}); return 0;
+    case WM_LBUTTONUP: OnLButtonUp(static_cast<unsigned>(wParam), Point{MouseX(lParam), MouseY(lParam)}); return 0;
+    case WM_MOUSEMOVE: OnMouseMove(static_cast<unsigned>(wParam), Point{MouseX(lParam), MouseY(lParam)}); return 0;
+    case WM_DNLD_START: return OnDnldStart(wParam, lParam);
+    case WM_DL_PROGRESS: return OnDlProgress(wParam, lParam);
+    case WM_DNLD_FINISHED: return OnDnldFinished(wParam, lParam);
+    case WM_DNLD_FAILED: return OnDnldFailed(wParam, lParam);
+    default: return DefWindowProc(message, wParam, lParam);
   }
 }
 

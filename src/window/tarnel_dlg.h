@@ -34,11 +34,11 @@ inline constexpr int IDR_MAINFRAME = 128;
 
 // Settings a test may change; a real run keeps the defaults.
 struct DlgOptions {
-  std::string logUrl;                   // empty: the build's log address
-  service::TransferSettings transfer;   // service calls
+  std::string logUrl;                  // empty: the build's log address
+  service::TransferSettings transfer;  // service calls
   std::chrono::milliseconds reportDrainBudget{2000};
-  download::TransferLimits download;    // the download job's transfer
-  download::JobHooks downloadHooks;     // the download job's waits
+  download::TransferLimits download;  // the download job's transfer
+  download::JobHooks downloadHooks;   // the download job's waits
 };
 
 class CTarnelDlg : public CDialogEx {

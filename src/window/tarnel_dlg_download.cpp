@@ -169,7 +169,8 @@ void CTarnelDlg::OnInstall() {
 
 void CTarnelDlg::OnInstallFailed() {
   int result = 0;
-  if (!RunModal("message box", [&] { result = m_platform.window.MessageBox(kInstallFailedText, kInstallFailedCaption, MB_OK); })) {
+  if (!RunModal("message box",
+                [&] { result = m_platform.window.MessageBox(kInstallFailedText, kInstallFailedCaption, MB_OK); })) {
     return;
   }
   if (result == IDOK) OpenDnldDir(m_strDnldPath);

@@ -31,50 +31,21 @@ void CTarnelDlg::OnWebMessage(const std::optional<std::string>& text) {
 
 void CTarnelDlg::DispatchPageMessage(const std::string& type, json& data) {
   switch (bridge::FindPageAction(type)) {
-    case PageAction::kOpenUrl:
-      OnOpenUrl(data);
-      break;
-    case PageAction::kInstall:
-      OnInstall();
-      break;
-    case PageAction::kOpenDnldDir:
-      OpenDnldDir(m_strDnldPath);
-      break;
-    case PageAction::kDnld:
-      OnDnld(data);
-      break;
-    case PageAction::kPostData:
-      OnPostData(data);
-      break;
-    case PageAction::kClose:
-      OnClose(data);
-      break;
-    case PageAction::kMinimize:
-      m_platform.window.ShowWindow(SW_SHOWMINIMIZED);
-      break;
-    case PageAction::kMaximize:
-      m_platform.window.ShowWindow(SW_SHOWMAXIMIZED);
-      break;
-    case PageAction::kRestore:
-      m_platform.window.ShowWindow(SW_SHOWNORMAL);
-      break;
-    case PageAction::kResizeWindow:
-      OnResizeWindow(data);
-      break;
-    case PageAction::kMouseDown:
-      OnMouseCommand(WM_LBUTTONDOWN, data, true);
-      break;
-    case PageAction::kMouseUp:
-      OnMouseCommand(WM_LBUTTONUP, data, false);
-      break;
-    case PageAction::kMouseMove:
-      OnMouseCommand(WM_MOUSEMOVE, data, false);
-      break;
-    case PageAction::kDnldCancel:
-      OnDnldCancel();
-      break;
-    case PageAction::kNone:
-      break;
+    case PageAction::kOpenUrl: OnOpenUrl(data); break;
+    case PageAction::kInstall: OnInstall(); break;
+    case PageAction::kOpenDnldDir: OpenDnldDir(m_strDnldPath); break;
+    case PageAction::kDnld: OnDnld(data); break;
+    case PageAction::kPostData: OnPostData(data); break;
+    case PageAction::kClose: OnClose(data); break;
+    case PageAction::kMinimize: m_platform.window.ShowWindow(SW_SHOWMINIMIZED); break;
+    case PageAction::kMaximize: m_platform.window.ShowWindow(SW_SHOWMAXIMIZED); break;
+    case PageAction::kRestore: m_platform.window.ShowWindow(SW_SHOWNORMAL); break;
+    case PageAction::kResizeWindow: OnResizeWindow(data); break;
+    case PageAction::kMouseDown: OnMouseCommand(WM_LBUTTONDOWN, data, true); break;
+    case PageAction::kMouseUp: OnMouseCommand(WM_LBUTTONUP, data, false); break;
+    case PageAction::kMouseMove: OnMouseCommand(WM_MOUSEMOVE, data, false); break;
+    case PageAction::kDnldCancel: OnDnldCancel(); break;
+    case PageAction::kNone: break;
   }
 }
 

@@ -1,8 +1,9 @@
 // The configuration file and the calls to the download service.
+#include <cstdio>
+
 #include "service/config.h"
 #include "service/info_answer.h"
 #include "service/info_request.h"
-#include <cstdio>
 
 #include "platform/text.h"
 #include "platform/url_rules.h"

@@ -1,8 +1,8 @@
 // Window behaviour: the page's window commands and the drag.
-#include "platform/text.h"
 #include "bridge/notifications.h"
 #include "bridge/page_message.h"
 #include "bridge/protocol.h"
+#include "platform/text.h"
 #include "window/tarnel_dlg.h"
 #include "window/window_math.h"
 

@@ -7,7 +7,8 @@ namespace tarnel::bridge {
 namespace {
 
 TEST(Notifications, FixedNotificationsHaveTheirExactText) {
-  EXPECT_EQ(SerializeNotification(MakeStartNotification()), R"({"msg_type":"dnld","status":1,"status_text":"dnld_start"})");
+  EXPECT_EQ(SerializeNotification(MakeStartNotification()),
+            R"({"msg_type":"dnld","status":1,"status_text":"dnld_start"})");
   EXPECT_EQ(SerializeNotification(MakeFinishNotification(2)),
             R"({"msg_type":"dnld","status":2,"status_text":"dnld_finished"})");
   EXPECT_EQ(SerializeNotification(MakeCloseNotification()),
@@ -23,9 +24,8 @@ TEST(Notifications, FailureCarriesItsReasonAndTheStatusOnlyForHttp) {
   // A status that came with another reason is not the page's business.
   EXPECT_EQ(SerializeNotification(MakeFailedNotification(FailureReason::kCancelled, 503)),
             R"({"msg_type":"dnld","reason":"cancelled","status":0,"status_text":"dnld_failed"})");
-  const std::pair<FailureReason, const char*> reasons[] = {{FailureReason::kDiskFull, "disk_full"},
-                                                          {FailureReason::kFile, "file"},
-                                                          {FailureReason::kChecksum, "checksum"}};
+  const std::pair<FailureReason, const char*> reasons[] = {
+      {FailureReason::kDiskFull, "disk_full"}, {FailureReason::kFile, "file"}, {FailureReason::kChecksum, "checksum"}};
   for (const auto& [reason, text] : reasons) {
     EXPECT_EQ(MakeFailedNotification(reason)["reason"], text);
   }
@@ -39,8 +39,9 @@ TEST(Notifications, ProgressMembersComeInKeyOrderWithTheDivisionFirst) {
   EXPECT_EQ(SerializeNotification(MakeProgressNotification(9, 9)),
             R"({"dl_now":9,"dl_progress":100.0,"dl_total":9,"msg_type":"dl_progress","status":true})");
   // Files beyond 4 GiB keep their counters whole.
-  EXPECT_EQ(SerializeNotification(MakeProgressNotification(5'000'000'000ULL, 10'000'000'000LL)),
-            R"({"dl_now":5000000000,"dl_progress":50.0,"dl_total":10000000000,"msg_type":"dl_progress","status":true})");
+  EXPECT_EQ(
+      SerializeNotification(MakeProgressNotification(5'000'000'000ULL, 10'000'000'000LL)),
+      R"({"dl_now":5000000000,"dl_progress":50.0,"dl_total":10000000000,"msg_type":"dl_progress","status":true})");
   // 1/3 then *100 differs in its last digit from 100/3.
   const double divisionFirst = 1.0 / 3.0 * 100.0;
   ASSERT_NE(divisionFirst, 100.0 / 3.0);
@@ -52,8 +53,9 @@ TEST(Notifications, ProgressMembersComeInKeyOrderWithTheDivisionFirst) {
 TEST(Notifications, CountersAbove4GiBPassUnchanged) {
   const std::uint64_t now = 5'000'000'000ULL;
   const std::int64_t total = 10'000'000'000LL;
-  EXPECT_EQ(SerializeNotification(MakeProgressNotification(now, total)),
-            R"({"dl_now":5000000000,"dl_progress":50.0,"dl_total":10000000000,"msg_type":"dl_progress","status":true})");
+  EXPECT_EQ(
+      SerializeNotification(MakeProgressNotification(now, total)),
+      R"({"dl_now":5000000000,"dl_progress":50.0,"dl_total":10000000000,"msg_type":"dl_progress","status":true})");
 }
 
 }  // namespace

@@ -16,8 +16,8 @@
 #include <filesystem>
 #include <mutex>
 
-#include "download/download_messages.h"
 #include "download/download_job.h"
+#include "download/download_messages.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
 
@@ -102,15 +102,14 @@ TEST(DownloadJob, NoConnectionWithinTheLimitIsANetworkFailure) {
   std::condition_variable changed;
   std::vector<std::uint32_t> messages;
   platform::WPARAM reason = 0;
-  auto window = platform::WindowHandle::Create(
-      [&](std::function<void()> task) { task(); },
-      [&](std::uint32_t message, platform::WPARAM wParam, platform::LPARAM) {
-        std::lock_guard lock(mutex);
-        messages.push_back(message);
-        reason = wParam;
-        changed.notify_all();
-        return platform::LRESULT{0};
-      });
+  auto window = platform::WindowHandle::Create([&](std::function<void()> task) { task(); },
+                                               [&](std::uint32_t message, platform::WPARAM wParam, platform::LPARAM) {
+                                                 std::lock_guard lock(mutex);
+                                                 messages.push_back(message);
+                                                 reason = wParam;
+                                                 changed.notify_all();
+                                                 return platform::LRESULT{0};
+                                               });
   TransferLimits limits;
   limits.connectTimeoutSeconds = 1;
   limits.maxRetries = 1;

@@ -205,7 +205,9 @@ TEST_F(DownloadJobTest, CancelEndsATransferOrAWaitWithin200MsAndLeavesNoPart) {
     EXPECT_EQ(run.Reason(), FailureReason::kCancelled);
     EXPECT_TRUE(Folder().empty());
   }
-  ScriptedServer busy([&](const ScriptedRequest&, int) { return ScriptedResponse{503, {{"Retry-After", "30"}}, "", {}, false, {}}; });
+  ScriptedServer busy([&](const ScriptedRequest&, int) {
+    return ScriptedResponse{503, {{"Retry-After", "30"}}, "", {}, false, {}};
+  });
   JobRun run(Request(busy.Url("/wait.exe"), "wait.exe"), /*realWait=*/true);
   for (int i = 0; i < 500 && run.job().State() != JobState::kWaiting; ++i) std::this_thread::sleep_for(10ms);
   ASSERT_EQ(run.job().State(), JobState::kWaiting);

@@ -31,16 +31,31 @@ TEST(FileName, HiddenControlAndReorderingCharactersAreDropped) {
   // A leading dot would make a hidden file, or replace ~/.bashrc when Downloads is home.
   EXPECT_EQ(FileNameFromUrl("https://h/.bashrc"), "bashrc");
   EXPECT_EQ(FileNameFromUrl("https://h/..profile"), "profile");
-  EXPECT_EQ(FileNameFromUrl("https://h/a\tb\x7f" "c.exe"), "abc.exe");
-  EXPECT_EQ(FileNameFromUrl("https://h/a\xc2\x85" "b.exe"), "ab.exe");  // C1 control
+  EXPECT_EQ(FileNameFromUrl("https://h/a\tb\x7f"
+                            "c.exe"),
+            "abc.exe");
+  EXPECT_EQ(FileNameFromUrl("https://h/a\xc2\x85"
+                            "b.exe"),
+            "ab.exe");  // C1 control
   // U+202E would show "setup\u202Etxt.exe" as "setupexe.txt".
   EXPECT_EQ(FileNameFromUrl("https://h/setup\xe2\x80\xaetxt.exe"), "setuptxt.exe");
-  EXPECT_EQ(FileNameFromUrl("https://h/a\xe2\x81\xa6" "b\xe2\x80\x8f.exe"), "ab.exe");
+  EXPECT_EQ(FileNameFromUrl("https://h/a\xe2\x81\xa6"
+                            "b\xe2\x80\x8f.exe"),
+            "ab.exe");
   // Invalid UTF-8 bytes never reach the file system.
-  EXPECT_EQ(FileNameFromUrl("https://h/a\xff\xc3" "b.exe"), "ab.exe");
+  EXPECT_EQ(FileNameFromUrl("https://h/a\xff\xc3"
+                            "b.exe"),
+            "ab.exe");
   // Nor do overlong forms ('/' and '\\' spelt in 3 bytes), surrogates or code points above U+10FFFF.
-  EXPECT_EQ(FileNameFromUrl("https://h/a\xe0\x80\xaf" "b\xe0\x81\x9c" "c.exe"), "abc.exe");
-  EXPECT_EQ(FileNameFromUrl("https://h/a\xed\xa0\x80" "b\xf4\x90\x80\x80" "c\xf0\x80\x80\xaf" "d.exe"), "abcd.exe");
+  EXPECT_EQ(FileNameFromUrl("https://h/a\xe0\x80\xaf"
+                            "b\xe0\x81\x9c"
+                            "c.exe"),
+            "abc.exe");
+  EXPECT_EQ(FileNameFromUrl("https://h/a\xed\xa0\x80"
+                            "b\xf4\x90\x80\x80"
+                            "c\xf0\x80\x80\xaf"
+                            "d.exe"),
+            "abcd.exe");
   // The highest characters that are well formed stay.
   EXPECT_EQ(FileNameFromUrl("https://h/\xed\x9f\xbf\xf4\x8f\xbf\xbf\xf0\x90\x80\x80.exe"),
             "\xed\x9f\xbf\xf4\x8f\xbf\xbf\xf0\x90\x80\x80.exe");

@@ -43,9 +43,11 @@ inline ScriptedResponse Whole(const std::string& body, const std::string& etag =
 }
 
 // The answer a server that honours Range and If-Range gives.
-inline ScriptedResponse Ranged(const ScriptedRequest& request, const std::string& body, const std::string& etag = "\"v1\"") {
+inline ScriptedResponse Ranged(const ScriptedRequest& request, const std::string& body,
+                               const std::string& etag = "\"v1\"") {
   const std::string range = request.Header("range");
-  if (range.empty() || (request.headers.count("if-range") && request.Header("if-range") != etag)) return Whole(body, etag);
+  if (range.empty() || (request.headers.count("if-range") && request.Header("if-range") != etag))
+    return Whole(body, etag);
   const std::size_t first = std::stoull(range.substr(range.find('=') + 1));
   ScriptedResponse response;
   if (first >= body.size()) {
@@ -101,12 +103,14 @@ class JobRun {
   std::vector<std::uint64_t> ProgressNow() {
     std::lock_guard lock(mutex_);
     std::vector<std::uint64_t> now;
-    for (const auto& p : progress_) if (p) now.push_back(p->now);
+    for (const auto& p : progress_)
+      if (p) now.push_back(p->now);
     return now;
   }
   std::optional<ProgressCounters> LastProgress() {
     std::lock_guard lock(mutex_);
-    for (auto it = progress_.rbegin(); it != progress_.rend(); ++it) if (*it) return *it;
+    for (auto it = progress_.rbegin(); it != progress_.rend(); ++it)
+      if (*it) return *it;
     return std::nullopt;
   }
 

@@ -31,8 +31,8 @@ TEST(ResumeRules, ContentRangeAndTheAnswerToAResume) {
   EXPECT_EQ(range->last, 199u);
   EXPECT_EQ(range->total, 1000u);
   EXPECT_FALSE(ParseContentRange("bytes 100-199/*")->total);
-  for (const char* bad : {"", "bytes */1000", "bytes 200-100/1000", "bytes 1-2/2", "items 1-2/3", "bytes 1-x/3",
-                          "bytes -1-2/3"}) {
+  for (const char* bad :
+       {"", "bytes */1000", "bytes 200-100/1000", "bytes 1-2/2", "items 1-2/3", "bytes 1-x/3", "bytes -1-2/3"}) {
     EXPECT_FALSE(ParseContentRange(bad)) << bad;
   }
   EXPECT_EQ(ClassifyResumeAnswer(206, 100, "bytes 100-999/1000"), ResumeAnswer::kAppend);
@@ -40,7 +40,8 @@ TEST(ResumeRules, ContentRangeAndTheAnswerToAResume) {
   EXPECT_EQ(ClassifyResumeAnswer(206, 0, "bytes 0-999/1000"), ResumeAnswer::kDiscard);  // nothing was asked
   EXPECT_EQ(ClassifyResumeAnswer(200, 100, ""), ResumeAnswer::kStartOver);
   EXPECT_EQ(ClassifyResumeAnswer(416, 100, "bytes */100"), ResumeAnswer::kDiscard);
-  for (const long status : {204L, 304L, 404L, 503L}) EXPECT_EQ(ClassifyResumeAnswer(status, 100, ""), ResumeAnswer::kNotAFile);
+  for (const long status : {204L, 304L, 404L, 503L})
+    EXPECT_EQ(ClassifyResumeAnswer(status, 100, ""), ResumeAnswer::kNotAFile);
 }
 
 TEST(ResumeRules, ReprDigestNamesTheSha256AmongOtherAlgorithms) {
@@ -57,8 +58,8 @@ TEST(ResumeRules, ReprDigestNamesTheSha256AmongOtherAlgorithms) {
 }
 
 TEST(RetryPolicy, TransientFailuresAreRetriedAndPermanentOnesEndTheJob) {
-  for (const int code : {CURLE_COULDNT_CONNECT, CURLE_COULDNT_RESOLVE_HOST, CURLE_OPERATION_TIMEDOUT, CURLE_PARTIAL_FILE,
-                         CURLE_RECV_ERROR, CURLE_GOT_NOTHING}) {
+  for (const int code : {CURLE_COULDNT_CONNECT, CURLE_COULDNT_RESOLVE_HOST, CURLE_OPERATION_TIMEDOUT,
+                         CURLE_PARTIAL_FILE, CURLE_RECV_ERROR, CURLE_GOT_NOTHING}) {
     EXPECT_TRUE(ClassifyAttempt({code, 0}).retry) << code;
   }
   for (const long status : {408L, 429L, 500L, 502L, 503L, 504L}) {
@@ -69,8 +70,8 @@ TEST(RetryPolicy, TransientFailuresAreRetriedAndPermanentOnesEndTheJob) {
     EXPECT_FALSE(decision.retry) << status;
     EXPECT_EQ(decision.reason, FailureReason::kHttp);
   }
-  for (const int code : {CURLE_PEER_FAILED_VERIFICATION, CURLE_UNSUPPORTED_PROTOCOL, CURLE_URL_MALFORMAT,
-                         CURLE_TOO_MANY_REDIRECTS}) {
+  for (const int code :
+       {CURLE_PEER_FAILED_VERIFICATION, CURLE_UNSUPPORTED_PROTOCOL, CURLE_URL_MALFORMAT, CURLE_TOO_MANY_REDIRECTS}) {
     EXPECT_FALSE(ClassifyAttempt({code, 0}).retry) << code;
   }
   AttemptResult disk{CURLE_WRITE_ERROR, 200};

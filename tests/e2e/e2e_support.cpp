@@ -96,9 +96,9 @@ VirtualDisplay::VirtualDisplay(const std::string& log) {
   posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   // -noreset: by default the server resets whenever its last client leaves,
   // and a client connecting during the reset cannot open the display.
-  pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                "-noreset"},
-               {}, &actions);
+  pid_ = Spawn(
+      {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"},
+      {}, &actions);
   posix_spawn_file_actions_destroy(&actions);
   close(fds[1]);
   std::string number;
@@ -194,7 +194,8 @@ std::optional<WindowInfo> FindTarnelWindow(const std::string& display) {
   // Top-level lines of `xwininfo -root -tree`, e.g.
   //      0x200003 "Title": ("tarnel" "Tarnel")  720x460+280+282  +280+282
   const std::string tree = XwinInfo(display, {"-root", "-tree"});
-  static const std::regex line(R"re(^\s+(0x[0-9a-f]+) (?:"(.*)"|\(has no name\)): \("tarnel" "Tarnel"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+?(-?\d+)\+?(-?\d+))re");
+  static const std::regex line(
+      R"re(^\s+(0x[0-9a-f]+) (?:"(.*)"|\(has no name\)): \("tarnel" "Tarnel"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+?(-?\d+)\+?(-?\d+))re");
   std::optional<WindowInfo> best;
   std::istringstream in(tree);
   for (std::string text; std::getline(in, text);) {

@@ -61,14 +61,14 @@ TEST_P(FirstShowTest, TheFirstFrameOnScreenIsThePage) {
   test::TempDir home;
   std::unique_ptr<Process> manager;
   if (windowManager) {
-    manager = std::make_unique<Process>(std::vector<std::string>{"openbox", "--sm-disable"},
-                                        std::map<std::string, std::string>{{"DISPLAY", display.name()},
-                                                                           {"HOME", home.path().string()}},
-                                        home.file("openbox.log"));
+    manager = std::make_unique<Process>(
+        std::vector<std::string>{"openbox", "--sm-disable"},
+        std::map<std::string, std::string>{{"DISPLAY", display.name()}, {"HOME", home.path().string()}},
+        home.file("openbox.log"));
     ASSERT_TRUE(WaitFor([&] {
       return XwinInfo(display.name(), {"-root", "-tree"}).find("Openbox") != std::string::npos ||
-             Capture({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, {{"DISPLAY", display.name()}})
-                     .find("window id") != std::string::npos;
+             Capture({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, {{"DISPLAY", display.name()}}).find("window id") !=
+                 std::string::npos;
     })) << "openbox did not start";
   }
 
@@ -93,9 +93,10 @@ TEST_P(FirstShowTest, TheFirstFrameOnScreenIsThePage) {
       const std::optional<int> exit = tarnel->WaitForExit(0ms);
       ADD_FAILURE() << "run " << run << ": the window never came on screen (watched "
                     << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - watchStart).count()
-                    << " ms); tarnel "
-                    << (exit ? "ended with " + std::to_string(*exit) : std::string("still runs")) << "\nevents:\n"
-                    << events << "windows:\n" << XwinInfo(display.name(), {"-root", "-tree"}) << "tarnel's output:\n"
+                    << " ms); tarnel " << (exit ? "ended with " + std::to_string(*exit) : std::string("still runs"))
+                    << "\nevents:\n"
+                    << events << "windows:\n"
+                    << XwinInfo(display.name(), {"-root", "-tree"}) << "tarnel's output:\n"
                     << test::ReadFile(dir.file("tarnel.log"));
       return;
     }
@@ -118,11 +119,12 @@ TEST_P(FirstShowTest, TheFirstFrameOnScreenIsThePage) {
   if (!windowManager) {
     EXPECT_LE(unpainted * 100, samples) << unpainted << " of " << samples << " reads showed an unpainted window";
   }
-  std::printf("first show, %s, %d runs: spawn to window on screen median %.0f ms (%.0f to %.0f); "
-              "spawn to first page frame median %.0f ms; unpainted reads %d of %d (%.0f ms at about %.1f ms a read); "
-              "largest gap between reads %.1f ms\n",
-              windowManager ? "openbox" : "bare X server", kRuns, visible[kRuns / 2], visible.front(), visible.back(),
-              painted[kRuns / 2], unpainted, samples, unpainted * meanGap, meanGap, largestGap);
+  std::printf(
+      "first show, %s, %d runs: spawn to window on screen median %.0f ms (%.0f to %.0f); "
+      "spawn to first page frame median %.0f ms; unpainted reads %d of %d (%.0f ms at about %.1f ms a read); "
+      "largest gap between reads %.1f ms\n",
+      windowManager ? "openbox" : "bare X server", kRuns, visible[kRuns / 2], visible.front(), visible.back(),
+      painted[kRuns / 2], unpainted, samples, unpainted * meanGap, meanGap, largestGap);
 }
 
 INSTANTIATE_TEST_SUITE_P(Displays, FirstShowTest, ::testing::Values(false, true),

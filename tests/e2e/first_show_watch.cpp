@@ -87,7 +87,8 @@ bool LooksPainted(const unsigned* pixels, int width, int height) {
   std::set<unsigned> colours;
   for (int y = 0; y < height; y += 3) {
     for (int x = 0; x < width; x += 3) {
-      colours.insert(pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]);
+      colours.insert(
+          pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]);
       if (colours.size() >= 8) return true;
     }
   }

@@ -48,7 +48,9 @@ const post = (type, data) => wv.postMessage(JSON.stringify(data === undefined ? 
 const report = (e) => post("post_data", {event_id: e});
 </script>)";
 
-std::string Page(const std::string& body) { return std::string("<!doctype html><meta charset=utf-8>") + kPageScript + body; }
+std::string Page(const std::string& body) {
+  return std::string("<!doctype html><meta charset=utf-8>") + kPageScript + body;
+}
 
 // One stand-in service and one page server for the whole suite; each test
 // starts its own tarnel in a folder of its own.
@@ -64,7 +66,8 @@ class Tarnel : public ::testing::Test {
     pages_->Get("/hold.html", [](const httplib::Request&, httplib::Response& res) {
       res.set_content(Page(R"(<body style="background:#2a6"><script>
 fetch("/go").then(() => { post("resize_window", {width: 400, height: 300, window_text: "E2E 窗口"}); report("resized"); });
-</script>)"), "text/html");
+</script>)"),
+                      "text/html");
     });
     pages_->Get("/burst.html", [](const httplib::Request&, httplib::Response& res) {
       res.set_content(Page(R"(<body><script>
@@ -77,7 +80,8 @@ const bad = ["not json", "", "\u0000", "[1,2]", "null", '{"msg_type":"Close","ms
 for (let i = 0; i < 20; i++) { for (const text of bad) wv.postMessage(text); wv.postMessage({msg_type: "minimize"}); wv.postMessage(42); }
 post("open_url", {url: "https://example.org/docs?a=1&b=2"});
 report("good");
-</script>)"), "text/html");
+</script>)"),
+                      "text/html");
     });
     pages_->Get("/drag.html", [](const httplib::Request&, httplib::Response& res) {
       res.set_content(Page(R"(<body style="margin:0;height:100vh;background:#36c"><script>
@@ -87,14 +91,16 @@ document.addEventListener("mousemove", (e) => { if (e.buttons & 1) post("mousemo
 document.addEventListener("mouseup", (e) => post("mouseup", at(e)));
 post("resize_window", {width: 400, height: 300});
 report("ready");
-</script>)"), "text/html");
+</script>)"),
+                      "text/html");
     });
     pages_->Get("/close.html", [](const httplib::Request&, httplib::Response& res) {
       res.set_content(Page(R"(<body><script>
 post("resize_window", {width: 320, height: 240});
 wv.addEventListener("message", (e) => report("unexpected:" + JSON.stringify(e.data)));
 setTimeout(() => post("close", {force_close: false}), 300);
-</script>)"), "text/html");
+</script>)"),
+                      "text/html");
     });
     pages_->Get("/flood.html", [](const httplib::Request&, httplib::Response& res) {
       res.set_content(Page(R"(<body><script>
@@ -103,7 +109,8 @@ post("resize_window", {width: 300, height: 200});
 wv.postMessage('{"msg_type":"dnld","msg_data":' + "[".repeat(200000) + "]".repeat(200000) + "}");
 for (let i = 0; i < 4000; i++) post("install");
 report("flooded");
-</script>)"), "text/html");
+</script>)"),
+                      "text/html");
     });
     pages_->Start();
 
@@ -160,7 +167,8 @@ report("flooded");
                         {"page", tracedPage(23)},
                         {"installer", changing_->BaseUrl() + "/files/tool.bin"}});
     // The page passes this package's checksum on with "dnld"; it is not the installer's.
-    packages.push_back({{"id", 24}, {"name", "E2E checksum"}, {"page", tracedPage(24)}, {"sha256", std::string(64, 'a')}});
+    packages.push_back(
+        {{"id", 24}, {"name", "E2E checksum"}, {"page", tracedPage(24)}, {"sha256", std::string(64, 'a')}});
     WriteFile(catalog_->file("catalog.json"), nlohmann::json{{"packages", packages}}.dump());
     standin::ServiceOptions options;
     options.port = kServicePort;
@@ -303,7 +311,8 @@ TEST_F(Tarnel, OffScreenUntilThePageAsksThenCentredAtItsSizeWithItsTitle) {
   // The page is loaded and waiting: the window exists but is out of sight.
   ASSERT_TRUE(WaitFor([&] { return pages_->RequestCount() > 0 && Window().has_value(); }));
   ASSERT_TRUE(WaitFor([&] {
-    for (const auto& r : pages_->Requests()) if (r.path == "/go") return true;
+    for (const auto& r : pages_->Requests())
+      if (r.path == "/go") return true;
     return false;
   }));
   const auto hidden = Window();
@@ -316,7 +325,8 @@ TEST_F(Tarnel, OffScreenUntilThePageAsksThenCentredAtItsSizeWithItsTitle) {
   ASSERT_TRUE(WaitFor([&] {
     auto w = Window();
     return w && w->viewable && w->x == 440 && w->y == 362;
-  })) << Window()->x << "," << Window()->y;
+  })) << Window()->x
+      << "," << Window()->y;
   const auto shown = Window();
   EXPECT_EQ(shown->width, 400);
   EXPECT_EQ(shown->height, 300);
@@ -345,7 +355,8 @@ TEST_F(Tarnel, ABurstOfBadMessagesLeavesTheGoodOneHandled) {
   EXPECT_TRUE(WaitFor([&] {
     const auto w = Window();
     return w && w->width == 300 && w->height == 200;
-  })) << (Window() ? Window()->width : -1) << "x" << (Window() ? Window()->height : -1);
+  })) << (Window() ? Window()->width : -1)
+      << "x" << (Window() ? Window()->height : -1);
   EXPECT_FALSE(tarnel->WaitForExit(200ms).has_value());
 }
 
@@ -385,7 +396,8 @@ TEST_F(Tarnel, DragMovesTheWindowByThePointerDisplacement) {
   EXPECT_TRUE(WaitFor([&] {
     auto w = Window();
     return w && w->x == 560 && w->y == 412;
-  })) << Window()->x << "," << Window()->y;
+  })) << Window()->x
+      << "," << Window()->y;
   // Released: the pointer moves alone now.
   Xdotool({"mousemove", "--sync", "300", "300"});
   std::this_thread::sleep_for(300ms);
@@ -548,10 +560,12 @@ TEST_F(Tarnel, AFileThatChangedBeforeTheResumeIsDownloadedAnewWithoutProgressGoi
   // The first answer breaks off; while the job waits to retry, the file is
   // replaced (a new inode, so a new ETag): the resume's If-Range no longer
   // matches and the server answers with the whole new file.
-  ASSERT_TRUE(WaitFor([&] {
-    const auto traffic = changing_->FileTraffic();
-    return traffic.requests == 1 && traffic.body_bytes == kChangingCut;
-  }, 20s));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        const auto traffic = changing_->FileTraffic();
+        return traffic.requests == 1 && traffic.body_bytes == kChangingCut;
+      },
+      20s));
   const std::string replacement = Pattern(kChangingSize, 2);
   WriteFile(files_->file("files/tool.bin.new"), replacement);
   fs::rename(files_->file("files/tool.bin.new"), files_->file("files/tool.bin"));
@@ -568,7 +582,8 @@ TEST_F(Tarnel, AFileThatChangedBeforeTheResumeIsDownloadedAnewWithoutProgressGoi
     if (trace.rfind("dl_progress:", 0) != 0) continue;
     const std::uint64_t now = std::stoull(trace.substr(12, trace.find(':', 12) - 12));
     if (now < last && !wentBack) {
-      ADD_FAILURE() << "progress went back from " << last << " to " << now << ": " << ::testing::PrintToString(Traces());
+      ADD_FAILURE() << "progress went back from " << last << " to " << now << ": "
+                    << ::testing::PrintToString(Traces());
       wentBack = true;
     }
     last = now;

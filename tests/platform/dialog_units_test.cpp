@@ -7,10 +7,10 @@ namespace {
 
 TEST(MulDiv, RoundsHalfAwayFromZeroWithAWideProduct) {
   EXPECT_EQ(MulDiv(320, 7, 4), 560);
-  EXPECT_EQ(MulDiv(5, 1, 2), 3);     // 2.5 rounds up
-  EXPECT_EQ(MulDiv(-5, 1, 2), -3);   // -2.5 rounds away from zero
-  EXPECT_EQ(MulDiv(7, 1, 4), 2);     // 1.75
-  EXPECT_EQ(MulDiv(5, 1, 4), 1);     // 1.25
+  EXPECT_EQ(MulDiv(5, 1, 2), 3);    // 2.5 rounds up
+  EXPECT_EQ(MulDiv(-5, 1, 2), -3);  // -2.5 rounds away from zero
+  EXPECT_EQ(MulDiv(7, 1, 4), 2);    // 1.75
+  EXPECT_EQ(MulDiv(5, 1, 4), 1);    // 1.25
   EXPECT_EQ(MulDiv(5, 1, -2), -3);
   EXPECT_EQ(MulDiv(2000000000, 3, 4), 1500000000);  // the product needs 64 bits
   EXPECT_EQ(MulDiv(1, 1, 0), -1);

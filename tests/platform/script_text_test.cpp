@@ -114,16 +114,43 @@ void ExpectLiteralReadsBack(const std::string& text, const std::string& expected
   EXPECT_EQ(literal.find('`'), std::string::npos);
 }
 
-const std::vector<std::string> kNastyPieces = {
-    "\"", "\\", "'", "`", "${x}", "\n", "\r", "\t", std::string(1, '\0'), "\x01", "\x1F", "\x7F",
-    "\xE2\x80\xA8",       // U+2028
-    "\xE2\x80\xA9",       // U+2029
-    "</script>", "</SCRIPT ", "<!--", "-->", "]]>", "*/", "//", "1);alert(1);(", "\");alert(1);(\"",
-    "\\u0022", "\\\"", "{\"__proto__\":{\"x\":1}}", "\xC3\xA9",  // é
-    "\xE4\xB8\xAD",        // 中
-    "\xF0\x9F\x98\x80",    // U+1F600, a surrogate pair
-    "\xEF\xBB\xBF",        // BOM
-    "a", "Z", "0", " ", "&", "<", ">"};
+const std::vector<std::string> kNastyPieces = {"\"",
+                                               "\\",
+                                               "'",
+                                               "`",
+                                               "${x}",
+                                               "\n",
+                                               "\r",
+                                               "\t",
+                                               std::string(1, '\0'),
+                                               "\x01",
+                                               "\x1F",
+                                               "\x7F",
+                                               "\xE2\x80\xA8",  // U+2028
+                                               "\xE2\x80\xA9",  // U+2029
+                                               "</script>",
+                                               "</SCRIPT ",
+                                               "<!--",
+                                               "-->",
+                                               "]]>",
+                                               "*/",
+                                               "//",
+                                               "1);alert(1);(",
+                                               "\");alert(1);(\"",
+                                               "\\u0022",
+                                               "\\\"",
+                                               "{\"__proto__\":{\"x\":1}}",
+                                               "\xC3\xA9",          // é
+                                               "\xE4\xB8\xAD",      // 中
+                                               "\xF0\x9F\x98\x80",  // U+1F600, a surrogate pair
+                                               "\xEF\xBB\xBF",      // BOM
+                                               "a",
+                                               "Z",
+                                               "0",
+                                               " ",
+                                               "&",
+                                               "<",
+                                               ">"};
 
 TEST(JsStringLiteral, NastyPiecesReadBackExactlyAndStayInsideTheLiteral) {
   for (const auto& piece : kNastyPieces) {
@@ -148,12 +175,15 @@ TEST(JsStringLiteral, RandomMixturesOfNastyPiecesReadBackExactly) {
 
 TEST(JsStringLiteral, InvalidUtf8BecomesReplacementCharacters) {
   const std::string fffd = "\xEF\xBF\xBD";
-  ExpectLiteralReadsBack("a\xFF" "b", "a" + fffd + "b");
-  ExpectLiteralReadsBack("\xC0\xAF", fffd + fffd);          // overlong '/'
-  ExpectLiteralReadsBack("\xED\xA0\x80", fffd + fffd + fffd);  // a lone surrogate
-  ExpectLiteralReadsBack("\xE2\x82", fffd + fffd);          // cut short at the end
+  ExpectLiteralReadsBack(
+      "a\xFF"
+      "b",
+      "a" + fffd + "b");
+  ExpectLiteralReadsBack("\xC0\xAF", fffd + fffd);                        // overlong '/'
+  ExpectLiteralReadsBack("\xED\xA0\x80", fffd + fffd + fffd);             // a lone surrogate
+  ExpectLiteralReadsBack("\xE2\x82", fffd + fffd);                        // cut short at the end
   ExpectLiteralReadsBack("\xF4\x90\x80\x80", fffd + fffd + fffd + fffd);  // past U+10FFFF
-  ExpectLiteralReadsBack("\xE2\x82\"", fffd + fffd + "\"");  // a quote right after a cut sequence
+  ExpectLiteralReadsBack("\xE2\x82\"", fffd + fffd + "\"");               // a quote right after a cut sequence
 }
 
 TEST(JsStringLiteral, EveryByteValueStaysInsideTheLiteral) {

@@ -36,12 +36,29 @@ TEST(OriginOf, DifferentSchemeHostOrPortAreDifferentOrigins) {
 }
 
 TEST(OriginOf, AnythingButAnAbsoluteWebUrlHasNoOrigin) {
-  for (const char* url :
-       {"", "example.com", "/path/page.html", "//example.com/", "file:///etc/passwd", "data:text/html,<p>x</p>",
-        "about:blank", "javascript:alert(1)", "ftp://example.com/", "http:example.com", "http:///path",
-        "http://", "http://:80/", "http://example.com:99999/", "http://example.com:8a/", "http://exa mple.com/",
-        " http://example.com/", "http://example.com/\n", "http://[::1/", "http://[]/", "http://[::1]x/",
-        "http://ex<ample.com/", "-http://example.com/"}) {
+  for (const char* url : {"",
+                          "example.com",
+                          "/path/page.html",
+                          "//example.com/",
+                          "file:///etc/passwd",
+                          "data:text/html,<p>x</p>",
+                          "about:blank",
+                          "javascript:alert(1)",
+                          "ftp://example.com/",
+                          "http:example.com",
+                          "http:///path",
+                          "http://",
+                          "http://:80/",
+                          "http://example.com:99999/",
+                          "http://example.com:8a/",
+                          "http://exa mple.com/",
+                          " http://example.com/",
+                          "http://example.com/\n",
+                          "http://[::1/",
+                          "http://[]/",
+                          "http://[::1]x/",
+                          "http://ex<ample.com/",
+                          "-http://example.com/"}) {
     EXPECT_EQ(OriginOf(url), "") << url;
     EXPECT_FALSE(IsWebUrl(url)) << url;
   }
@@ -61,11 +78,26 @@ TEST(IsOpenableUrl, WebAndMailtoAreOpenable) {
 }
 
 TEST(IsOpenableUrl, LocalFilesScriptsOptionsAndRelativeTextAreRefused) {
-  for (const char* url :
-       {"", "file:///usr/bin/xterm", "FILE:///tmp/x", "javascript:alert(1)", "/usr/bin/xterm", "./setup.sh",
-        "setup.exe", "-x", "--help", "--version http://example.com", "smb://server/share", "vnd.x:foo",
-        "mailto:", "mailto:?subject=x", "mailto:a@b.c\nX-Header: y", "https://example.com/\r\n", "about:blank",
-        "data:text/html,hi", "ssh://host", " https://example.com"}) {
+  for (const char* url : {"",
+                          "file:///usr/bin/xterm",
+                          "FILE:///tmp/x",
+                          "javascript:alert(1)",
+                          "/usr/bin/xterm",
+                          "./setup.sh",
+                          "setup.exe",
+                          "-x",
+                          "--help",
+                          "--version http://example.com",
+                          "smb://server/share",
+                          "vnd.x:foo",
+                          "mailto:",
+                          "mailto:?subject=x",
+                          "mailto:a@b.c\nX-Header: y",
+                          "https://example.com/\r\n",
+                          "about:blank",
+                          "data:text/html,hi",
+                          "ssh://host",
+                          " https://example.com"}) {
     EXPECT_FALSE(IsOpenableUrl(url)) << url;
   }
 }

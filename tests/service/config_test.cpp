@@ -245,9 +245,9 @@ TEST(Uuid, TimeStampThenRandomCharactersMakeExactly32) {
     SystemTime time;
     std::string stamp;
   };
-  for (const Case& c : {Case{{2026, 12, 2, 8, 3, 42, 22, 123}, "7EA0C08032A1607B"},
-                        Case{{255, 1, 0, 1, 0, 0, 0, 0}, "FF0101000000000"},
-                        Case{{4096, 1, 0, 1, 0, 0, 0, 0}, "10000101000000000"}}) {
+  for (const Case& c :
+       {Case{{2026, 12, 2, 8, 3, 42, 22, 123}, "7EA0C08032A1607B"}, Case{{255, 1, 0, 1, 0, 0, 0, 0}, "FF0101000000000"},
+        Case{{4096, 1, 0, 1, 0, 0, 0, 0}, "10000101000000000"}}) {
     SCOPED_TRACE(c.stamp);
     std::string uuid = GenerateUuid(c.time);
     ASSERT_EQ(uuid.size(), 32u);

@@ -188,9 +188,13 @@ TEST(LogEndpointTls, AddressWithoutSchemeIsSentOverHttps) {
 
 // ---- The background sender ---------------------------------------------------
 
-EventReport Numbered(int i) { return {static_cast<unsigned>(100 + i), "event-" + std::to_string(i), "uuid-" + std::to_string(i)}; }
+EventReport Numbered(int i) {
+  return {static_cast<unsigned>(100 + i), "event-" + std::to_string(i), "uuid-" + std::to_string(i)};
+}
 
-Form NumberedForm(int i) { return {std::to_string(100 + i), "event-" + std::to_string(i), "uuid-" + std::to_string(i)}; }
+Form NumberedForm(int i) {
+  return {std::to_string(100 + i), "event-" + std::to_string(i), "uuid-" + std::to_string(i)};
+}
 
 TEST_F(LogEndpoint, SenderDeliversABurstInOrderWhileTheEndpointIsSlow) {
   StartLog([] { std::this_thread::sleep_for(milliseconds(20)); });  // a slow service

@@ -21,8 +21,7 @@ using test::HttpTestServer;
 // test program, so that FetchInfo's own init/cleanup pair never tears it down.
 [[maybe_unused]] const bool kCurlReady = curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK;
 
-const char kGoodAnswer[] =
-    R"({"code":200,"data":{"name":"Photo Studio","url1":"https://pages.example/app?id=42"}})";
+const char kGoodAnswer[] = R"({"code":200,"data":{"name":"Photo Studio","url1":"https://pages.example/app?id=42"}})";
 
 // ---- Interpreting the answer -------------------------------------------------
 
@@ -35,10 +34,14 @@ TEST(InfoAnswer, Code200WithStringsGivesTitleAndPage) {
   // literally or as \u escapes.
   const InfoAnswer literal =
       ParseInfoAnswer(R"({"code":200,"data":{"name":"Übersetzer 下载器 ✓","url1":"https://p.example/"}})");
-  EXPECT_EQ(literal.title, "\xC3\x9C" "bersetzer \xE4\xB8\x8B\xE8\xBD\xBD\xE5\x99\xA8 \xE2\x9C\x93");
+  EXPECT_EQ(literal.title,
+            "\xC3\x9C"
+            "bersetzer \xE4\xB8\x8B\xE8\xBD\xBD\xE5\x99\xA8 \xE2\x9C\x93");
   const InfoAnswer escaped =
       ParseInfoAnswer(R"({"code":200,"data":{"name":"\u00dcber \u4e0b","url1":"https://p.example/"}})");
-  EXPECT_EQ(escaped.title, "\xC3\x9C" "ber \xE4\xB8\x8B");
+  EXPECT_EQ(escaped.title,
+            "\xC3\x9C"
+            "ber \xE4\xB8\x8B");
 }
 
 TEST(InfoAnswer, Code200AsFloatIsApplied) {
@@ -53,14 +56,10 @@ TEST(InfoAnswer, Code200AsFloatIsApplied) {
 
 TEST(InfoAnswer, CodeOtherThanNumber200GivesNothing) {
   const std::vector<std::string> answers = {
-      R"({"code":"200","data":{"name":"N","url1":"U"}})",
-      R"({"code":404,"data":{"name":"N","url1":"U"}})",
-      R"({"code":200.5,"data":{"name":"N","url1":"U"}})",
-      R"({"code":-200,"data":{"name":"N","url1":"U"}})",
-      R"({"code":true,"data":{"name":"N","url1":"U"}})",
-      R"({"code":null,"data":{"name":"N","url1":"U"}})",
-      R"({"code":[200],"data":{"name":"N","url1":"U"}})",
-      R"({"data":{"name":"N","url1":"U"}})",
+      R"({"code":"200","data":{"name":"N","url1":"U"}})", R"({"code":404,"data":{"name":"N","url1":"U"}})",
+      R"({"code":200.5,"data":{"name":"N","url1":"U"}})", R"({"code":-200,"data":{"name":"N","url1":"U"}})",
+      R"({"code":true,"data":{"name":"N","url1":"U"}})",  R"({"code":null,"data":{"name":"N","url1":"U"}})",
+      R"({"code":[200],"data":{"name":"N","url1":"U"}})", R"({"data":{"name":"N","url1":"U"}})",
       R"({"data":{"code":200,"name":"N","url1":"U"}})",
   };
   for (const std::string& body : answers) {
@@ -72,8 +71,8 @@ TEST(InfoAnswer, CodeOtherThanNumber200GivesNothing) {
 }
 
 TEST(InfoAnswer, TopLevelNullOrNonObjectGivesNothing) {
-  for (const char* body : {"null", " null ", "200", R"("code")", R"([{"code":200,"data":{"name":"N","url1":"U"}}])",
-                           "true"}) {
+  for (const char* body :
+       {"null", " null ", "200", R"("code")", R"([{"code":200,"data":{"name":"N","url1":"U"}}])", "true"}) {
     SCOPED_TRACE(body);
     const InfoAnswer answer = ParseInfoAnswer(body);
     EXPECT_FALSE(answer.title.has_value());
@@ -82,9 +81,9 @@ TEST(InfoAnswer, TopLevelNullOrNonObjectGivesNothing) {
 }
 
 TEST(InfoAnswer, ExtraKeysAtEitherLevelAreIgnored) {
-  const InfoAnswer answer = ParseInfoAnswer(
-      R"({"msg":"ok","code":200,"time":1700000000,)"
-      R"("data":{"id":42,"url2":"https://other.example/","name":"N","url1":"U","extra":{"a":[1,2]}}})");
+  const InfoAnswer answer =
+      ParseInfoAnswer(R"({"msg":"ok","code":200,"time":1700000000,)"
+                      R"("data":{"id":42,"url2":"https://other.example/","name":"N","url1":"U","extra":{"a":[1,2]}}})");
   EXPECT_EQ(answer.title, "N");
   EXPECT_EQ(answer.pageUrl, "U");
 }
@@ -166,8 +165,9 @@ class InfoRequest : public ::testing::Test {
 };
 
 TEST_F(InfoRequest, GetsTheExactTargetAndReturnsTheAnswer) {
-  server_.Get("/downloader.php/index/info",
-              [](const httplib::Request&, httplib::Response& res) { res.set_content(kGoodAnswer, "application/json"); });
+  server_.Get("/downloader.php/index/info", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(kGoodAnswer, "application/json");
+  });
   server_.Start();
 
   const auto body = FetchInfo(server_.Url("/downloader.php/index/info?id=42"));
@@ -236,8 +236,9 @@ TEST_F(InfoRequest, RedirectIsNotFollowed) {
     res.set_redirect(server_.Url("/moved"), 302);
     res.set_content(redirectBody, "application/json");
   });
-  server_.Get("/moved",
-              [](const httplib::Request&, httplib::Response& res) { res.set_content(kGoodAnswer, "application/json"); });
+  server_.Get("/moved", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(kGoodAnswer, "application/json");
+  });
   server_.Start();
 
   EXPECT_EQ(FetchInfo(server_.Url("/info")), redirectBody);
@@ -258,8 +259,9 @@ TEST(InfoRequestAddress, EmptyAddressFailsAtOnce) {
 // The test HTTPS server is OpenSSL's; the Windows build has Schannel only.
 TEST(InfoRequestTls, SelfSignedServerIsTrustedOnlyWithItsAuthority) {
   test::TlsTestServer tls;
-  tls.http().Get("/info",
-                 [](const httplib::Request&, httplib::Response& res) { res.set_content(kGoodAnswer, "application/json"); });
+  tls.http().Get("/info", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(kGoodAnswer, "application/json");
+  });
   tls.http().Start();
   const std::string url = tls.http().Url("/info?id=7");
 

@@ -46,7 +46,7 @@ class FakePlatform : public platform::IDialogWindow,
   std::function<std::optional<std::string>(const platform::SaveDialogOptions&)> saveDialog;
   int messageBoxResult = platform::IDOK;
   std::function<void()> whileMessageBox;  // runs inside MessageBox
-  bool elevationRefused = false;  // RunElevated reports failure through the loop
+  bool elevationRefused = false;          // RunElevated reports failure through the loop
   bool createEnvironmentFails = false;
   bool createControllerFails = false;
   std::optional<std::string> proxyAnswer;  // what ProxyForUrl answers

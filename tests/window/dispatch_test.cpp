@@ -100,7 +100,8 @@ TEST_F(Dispatch, ResizeWindowScalesByDpiCentresAndReportsFive) {
             (Lines{"SetWindowText 标题 ☃", "SetWindowPos 0 0 0 0 6", "PutBounds 0 0 0 0", "CenterWindow"}));
   EXPECT_EQ(Calls(R"({"msg_type":"resize_window","msg_data":{}})"), (Lines{"SetWindowPos 0 0 0 0 6", "CenterWindow"}));
   // A msg_data that is no object has no sizes either.
-  EXPECT_EQ(Calls(R"({"msg_type":"resize_window","msg_data":"wide"})"), (Lines{"SetWindowPos 0 0 0 0 6", "CenterWindow"}));
+  EXPECT_EQ(Calls(R"({"msg_type":"resize_window","msg_data":"wide"})"),
+            (Lines{"SetWindowPos 0 0 0 0 6", "CenterWindow"}));
   EXPECT_EQ(h.Events(5), (Lines{"5", "5", "5", "5", "5"}));
 }
 
@@ -144,9 +145,8 @@ TEST_F(Dispatch, CloseNotifiesOnlyARunningDownloadThatIsNotForced) {
 
 TEST_F(Dispatch, OpenUrlHandsOverOnlyWebAndMailAddressesAndAlwaysReportsFour) {
   const std::vector<std::pair<std::string, bool>> cases = {
-      {"https://example.org/a?b=c#d", true}, {"http://127.0.0.1:8080/", true},
-      {"mailto:help@example.org", true},     {"file:///etc/passwd", false},
-      {"/usr/bin/xterm", false},             {"--help", false},
+      {"https://example.org/a?b=c#d", true}, {"http://127.0.0.1:8080/", true}, {"mailto:help@example.org", true},
+      {"file:///etc/passwd", false},         {"/usr/bin/xterm", false},        {"--help", false},
       {"javascript:alert(1)", false},        {"docs/readme.html", false},
   };
   for (const auto& [url, opened] : cases) {

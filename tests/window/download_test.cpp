@@ -71,9 +71,8 @@ class Download : public ::testing::Test {
       const int n = std::stoi(req.matches[1]);
       res.set_redirect(n == 0 ? files.Url("/files/setup.exe") : files.Url("/r/" + std::to_string(n - 1)));
     });
-    files.Get("/to-file", [](const httplib::Request&, httplib::Response& res) {
-      res.set_redirect("file:///etc/passwd");
-    });
+    files.Get("/to-file",
+              [](const httplib::Request&, httplib::Response& res) { res.set_redirect("file:///etc/passwd"); });
     // Announces more than it sends, then drops the connection.
     files.Get("/files/dropped.exe", [this](const httplib::Request&, httplib::Response& res) {
       res.set_content_provider(payload.size(), "application/octet-stream",
@@ -96,11 +95,10 @@ class Download : public ::testing::Test {
     });
     // Answers, then sends nothing at all.
     files.Get("/files/silent.exe", [this](const httplib::Request&, httplib::Response& res) {
-      res.set_content_provider(payload.size(), "application/octet-stream",
-                               [this](size_t, size_t, httplib::DataSink&) {
-                                 files.Hold();
-                                 return false;
-                               });
+      res.set_content_provider(payload.size(), "application/octet-stream", [this](size_t, size_t, httplib::DataSink&) {
+        files.Hold();
+        return false;
+      });
     });
     files.Get("/to-plain-http", [this](const httplib::Request&, httplib::Response& res) {
       res.set_redirect("http://tarnel.test:" + std::to_string(files.port()) + "/files/setup.exe");
@@ -242,7 +240,9 @@ TEST_F(Download, NamesThatCannotBeAFileFailWithoutTouchingTheFolder) {
   // A chosen path that names no file of its own.
   long failures = 0;
   for (const char* chosen : {"/", "/.", "/.."}) {
-    h.fake.saveDialog = [&](const platform::SaveDialogOptions&) { return std::optional<std::string>(downloads() + chosen); };
+    h.fake.saveDialog = [&](const platform::SaveDialogOptions&) {
+      return std::optional<std::string>(downloads() + chosen);
+    };
     Dnld(files.Url("/files/setup.exe"), false);
     ASSERT_TRUE(WaitForPageMessage(kFailedFile, ++failures)) << chosen;
   }
@@ -298,8 +298,7 @@ TEST_F(Download, TheGivenSha256DecidesWhetherTheFileIsKept) {
   h.Page(json{{"msg_type", "dnld"},
               {"msg_data", {{"url", files.Url("/files/setup.exe")}, {"silent", true}, {"sha256", wrong}}}}
              .dump());
-  ASSERT_TRUE(
-      WaitForPageMessage(R"({"msg_type":"dnld","reason":"checksum","status":0,"status_text":"dnld_failed"})"));
+  ASSERT_TRUE(WaitForPageMessage(R"({"msg_type":"dnld","reason":"checksum","status":0,"status_text":"dnld_failed"})"));
   EXPECT_EQ(fs::directory_iterator(downloads()), fs::directory_iterator());
 }
 
@@ -389,7 +388,8 @@ TEST_F(Download, InstallRunsOnlyAFinishedFileAndFailsVisibly) {
 
   h.fake.elevationRefused = true;
   h.Page(R"({"msg_type":"install"})");
-  EXPECT_EQ(h.fake.TakeCalls(), (Lines{"RunElevated " + target("setup.exe"), failure, "RevealFile " + target("setup.exe")}));
+  EXPECT_EQ(h.fake.TakeCalls(),
+            (Lines{"RunElevated " + target("setup.exe"), failure, "RevealFile " + target("setup.exe")}));
 
   h.Page(R"({"msg_type":"open_dnld_dir","msg_data":7})");
   EXPECT_EQ(h.fake.TakeCalls(), Lines{"RevealFile " + target("setup.exe")});
@@ -414,7 +414,8 @@ TEST_F(Download, PlainHttpToAnotherMachineIsRefusedUnlessTheDigestIsChecked) {
     sha.Update(payload.data(), payload.size());
     return sha.Final();
   }());
-  h.Page(json{{"msg_type", "dnld"}, {"msg_data", {{"url", files.Url("/to-plain-http")}, {"silent", true}, {"sha256", digest}}}}
+  h.Page(json{{"msg_type", "dnld"},
+              {"msg_data", {{"url", files.Url("/to-plain-http")}, {"silent", true}, {"sha256", digest}}}}
              .dump());
   ASSERT_TRUE(WaitForPageMessage(kFinish));
   EXPECT_EQ(ReadFile(target("to-plain-http")), payload);

@@ -22,8 +22,8 @@ TEST(Startup, OffScreenThenConfigThenInfoThenBrowserAfterInit) {
   // Off screen and minimised before the configuration is read and the
   // service asked; the browser's data is this build's; the title comes from
   // the answer.
-  EXPECT_EQ(h.fake.TakeCalls(), (Lines{"SetWindowPos -10000 0 0 0 1", "ShowWindow 7", "SetAppIcon",
-                                       "SetUserDataKey 0", "SetWindowText Demo 演示"}));
+  EXPECT_EQ(h.fake.TakeCalls(), (Lines{"SetWindowPos -10000 0 0 0 1", "ShowWindow 7", "SetAppIcon", "SetUserDataKey 0",
+                                       "SetWindowText Demo 演示"}));
   EXPECT_EQ(h.InfoRequests(), 1u);
   EXPECT_EQ(dlg.PageUrl(), "http://127.0.0.1:1/page.html");
   EXPECT_EQ(dlg.Uuid().size(), 32u);

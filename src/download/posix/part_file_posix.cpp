@@ -157,7 +157,8 @@ FileError CommitPart(const std::string& partPath, const std::string& target, boo
 void RemoveIfSame(const std::string& path, const FileIdentity& identity) {
   struct stat info {};
   if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
-  if (static_cast<std::uint64_t>(info.st_dev) != identity.device || static_cast<std::uint64_t>(info.st_ino) != identity.inode) {
+  if (static_cast<std::uint64_t>(info.st_dev) != identity.device ||
+      static_cast<std::uint64_t>(info.st_ino) != identity.inode) {
     return;
   }
   unlink(path.c_str());
@@ -175,7 +176,8 @@ bool MakeRunnableIfUnchanged(const std::string& path, const FileIdentity& identi
     Sha256 hash;
     std::vector<char> buffer(1 << 20);
     ssize_t got = 0;
-    while ((got = read(fd, buffer.data(), buffer.size())) > 0) hash.Update(buffer.data(), static_cast<std::size_t>(got));
+    while ((got = read(fd, buffer.data(), buffer.size())) > 0)
+      hash.Update(buffer.data(), static_cast<std::size_t>(got));
     same = got == 0 && hash.Final() == *sha256;
   }
   if (same && (info.st_mode & S_IXUSR) == 0) same = fchmod(fd, info.st_mode | S_IXUSR) == 0;

@@ -32,7 +32,8 @@ std::optional<FileIdentity> IdentityOf(HANDLE handle) {
   identity.inode = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   identity.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   identity.modifiedNs = static_cast<std::int64_t>(
-      ((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime) * 100);
+      ((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime) *
+      100);
   return identity;
 }
 
@@ -140,8 +141,8 @@ void PartFile::RecordOrigin(const std::string& url) {
   }
   // A line break in the address would add lines of its own to the stream.
   if (url.find_first_of("\r\n") != std::string::npos) return;
-  const HANDLE zone = CreateFileW(Utf8ToWide(path_ + ":Zone.Identifier").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE zone = CreateFileW(Utf8ToWide(path_ + ":Zone.Identifier").c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (zone == INVALID_HANDLE_VALUE) return;
   const std::string text = "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=" + url + "\r\n";
   DWORD written = 0;
@@ -161,8 +162,9 @@ FileError CommitPart(const std::string& partPath, const std::string& target, boo
 }
 
 void RemoveIfSame(const std::string& path, const FileIdentity& identity) {
-  const HANDLE handle = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const HANDLE handle =
+      CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return;
   const auto found = IdentityOf(handle);
   if (IsPlainFile(handle) && found && found->device == identity.device && found->inode == identity.inode) {

@@ -17,8 +17,7 @@ DialogBaseUnits MeasureBaseUnits(GdkScreen* screen, const char* font) {
   int height = 0;
   pango_layout_get_pixel_size(layout.get(), &width, &height);
   PangoFontMetrics* metrics = pango_context_get_metrics(context.get(), description, nullptr);
-  const int fontHeight =
-      PANGO_PIXELS(pango_font_metrics_get_ascent(metrics) + pango_font_metrics_get_descent(metrics));
+  const int fontHeight = PANGO_PIXELS(pango_font_metrics_get_ascent(metrics) + pango_font_metrics_get_descent(metrics));
   pango_font_metrics_unref(metrics);
   pango_font_description_free(description);
   return BaseUnitsFromFont(width, fontHeight > 0 ? fontHeight : height);

@@ -71,8 +71,8 @@ void GtkDialogWindow::CreateWindow() {
   gtk_window_set_decorated(window, FALSE);
   gtk_window_set_skip_taskbar_hint(window, FALSE);
   gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_NORMAL);
-  gtk_widget_add_events(window_, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
-                                     GDK_STRUCTURE_MASK);
+  gtk_widget_add_events(window_,
+                        GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_STRUCTURE_MASK);
 
   g_signal_connect(window_, "configure-event", G_CALLBACK(OnConfigure), this);
   g_signal_connect(window_, "window-state-event", G_CALLBACK(OnWindowState), this);

@@ -111,9 +111,9 @@ class GtkDialogWindow final : public IDialogWindow {
 
   GeometryTracker geometry_;
   std::string title_;
-  bool shown_ = false;           // the first show has happened
-  bool iconifyOnShow_ = false;   // iconified before the first show
-  bool revealOnCenter_ = false;  // the first CenterWindow brings the window into view
+  bool shown_ = false;                     // the first show has happened
+  bool iconifyOnShow_ = false;             // iconified before the first show
+  bool revealOnCenter_ = false;            // the first CenterWindow brings the window into view
   std::unique_ptr<PaintGate> revealGate_;  // that first show, waiting for the page's paint
   Rect revealTarget_;
   bool capturing_ = false;

@@ -11,9 +11,7 @@ namespace {
 
 // Device pixels to logical ones, rounding towards negative infinity so that
 // off-screen coordinates keep their side.
-int ToLogical(int device, int scale) {
-  return device >= 0 ? device / scale : -((-device + scale - 1) / scale);
-}
+int ToLogical(int device, int scale) { return device >= 0 ? device / scale : -((-device + scale - 1) / scale); }
 
 Rect Scaled(const GdkRectangle& r, int scale) {
   return {r.x * scale, r.y * scale, (r.x + r.width) * scale, (r.y + r.height) * scale};
@@ -154,8 +152,7 @@ void GtkDialogWindow::ShowWindow(int command) {
       gtk_window_deiconify(window);
       if (shown_) gtk_window_present(window);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

@@ -11,8 +11,6 @@ GtkPlatform::Initialised::Initialised(int& argc, char**& argv) {
 }
 
 GtkPlatform::GtkPlatform(int& argc, char**& argv)
-    : initialised_(argc, argv),
-      browser_(window_, shell_),
-      platform_{window_, browser_, shell_, system_} {}
+    : initialised_(argc, argv), browser_(window_, shell_), platform_{window_, browser_, shell_, system_} {}
 
 }  // namespace tarnel::platform::gtk

@@ -1,10 +1,10 @@
 #include "platform/gtk/gtk_shell.h"
 
-#include <gio/gio.h>
 #include <fcntl.h>
+#include <gio/gio.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <iostream>
 

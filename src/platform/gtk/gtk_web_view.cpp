@@ -78,8 +78,7 @@ gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
       return self->DecideNavigation(WEBKIT_NAVIGATION_POLICY_DECISION(decision)) ? TRUE : FALSE;
     case WEBKIT_POLICY_DECISION_TYPE_RESPONSE:
       return self->DecideResponse(WEBKIT_RESPONSE_POLICY_DECISION(decision)) ? TRUE : FALSE;
-    default:
-      return FALSE;  // new windows: the "create" handler decides
+    default: return FALSE;  // new windows: the "create" handler decides
   }
 }
 
@@ -144,8 +143,7 @@ GtkWidget* GtkWebView::OnCreate(WebKitWebView*, WebKitNavigationAction* action, 
   return nullptr;  // no WebKit window of our own
 }
 
-gboolean GtkWebView::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*,
-                                   gpointer data) {
+gboolean GtkWebView::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer data) {
   // TRUE stops the menu from showing.
   return static_cast<GtkWebView*>(data)->settings_.ContextMenusEnabled() ? FALSE : TRUE;
 }

@@ -56,16 +56,16 @@ class GtkWebView final : public IWebView {
  private:
   GtkWebView(WebKitWebView* view, IShell& shell);
 
-  static gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
-                                 WebKitPolicyDecisionType type, gpointer self);
+  static gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                 gpointer self);
   static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, const char* uri, GError* error,
                                gpointer self);
   bool DecideNavigation(WebKitNavigationPolicyDecision* decision);
   bool DecideResponse(WebKitResponsePolicyDecision* decision);
 
   static GtkWidget* OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer self);
-  static gboolean OnContextMenu(WebKitWebView* view, WebKitContextMenu* menu, GdkEvent* event,
-                                WebKitHitTestResult* hit, gpointer self);
+  static gboolean OnContextMenu(WebKitWebView* view, WebKitContextMenu* menu, GdkEvent* event, WebKitHitTestResult* hit,
+                                gpointer self);
   static void OnDestroy(GtkWidget* widget, gpointer self);
 
   GObjectPtr<WebKitWebView> view_;

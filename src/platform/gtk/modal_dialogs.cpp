@@ -24,8 +24,9 @@ bool ConfirmReplace(GtkWindow* parent, const std::string& path) {
 
 int RunMessageBox(GtkWindow* parent, bool centerOnParent, const std::string& text, const std::string& caption) {
   // GTK_MESSAGE_OTHER: an OK box with no icon.
-  GtkWidget* dialog = gtk_message_dialog_new(parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
-                                             GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s", text.c_str());
+  GtkWidget* dialog =
+      gtk_message_dialog_new(parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+                             GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s", text.c_str());
   gtk_window_set_title(GTK_WINDOW(dialog), caption.c_str());
   gtk_window_set_position(GTK_WINDOW(dialog), Position(parent, centerOnParent));
   gtk_dialog_run(GTK_DIALOG(dialog));

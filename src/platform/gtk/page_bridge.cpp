@@ -58,7 +58,8 @@ PageBridge::PageBridge(WebKitWebView* view, const GtkWebViewSettings& settings)
 PageBridge::~PageBridge() {
   messageSignal_.Disconnect();
   if (!destroyed_) {
-    webkit_user_content_manager_unregister_script_message_handler(manager_.get(), std::string(kPageMessageChannel).c_str());
+    webkit_user_content_manager_unregister_script_message_handler(manager_.get(),
+                                                                  std::string(kPageMessageChannel).c_str());
   }
 }
 
@@ -69,8 +70,7 @@ void PageBridge::SetTrustedOrigin(const std::string& origin) {
   webkit_user_content_manager_remove_all_scripts(manager_.get());
   const std::string pattern = HostPattern(origin);
   if (origin.empty() || pattern.empty()) return;
-  const std::string source =
-      "if (location.origin === " + JsStringLiteral(origin) + ") " + PageBridgeScript(token_);
+  const std::string source = "if (location.origin === " + JsStringLiteral(origin) + ") " + PageBridgeScript(token_);
   const char* const allowList[] = {pattern.c_str(), nullptr};
   WebKitUserScript* script = webkit_user_script_new(source.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
                                                     WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, allowList, nullptr);
@@ -144,9 +144,7 @@ void PageBridge::Receive(JSCValue* value) {
 void PageBridge::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
   auto* self = static_cast<PageBridge*>(data);
   switch (event) {
-    case WEBKIT_LOAD_STARTED:
-      self->loading_ = true;
-      break;
+    case WEBKIT_LOAD_STARTED: self->loading_ = true; break;
     case WEBKIT_LOAD_COMMITTED:
       // At commit the view's address is that of the new document.
       self->committedOrigin_ = self->UriOrigin();
@@ -164,8 +162,7 @@ void PageBridge::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer d
       for (const auto& json : pending) self->Deliver(json);
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 

@@ -24,7 +24,11 @@ struct PaintGate::FramesCall {
 
 PaintGate::PaintGate(GtkWidget* view, int width, int height, std::chrono::milliseconds limit,
                      std::function<void()> done)
-    : view_(GTK_WIDGET(g_object_ref(view))), width_(width), height_(height), done_(std::move(done)), cancellable_(g_cancellable_new()) {
+    : view_(GTK_WIDGET(g_object_ref(view))),
+      width_(width),
+      height_(height),
+      done_(std::move(done)),
+      cancellable_(g_cancellable_new()) {
   limitSource_ = g_timeout_add(static_cast<guint>(limit.count()), OnLimit, this);
   sizeSignal_ = Connect(view_.get(), "size-allocate", OnSizeAllocate, this);
   drawSignal_ = SignalConnection(view_.get(), g_signal_connect_after(view_.get(), "draw", G_CALLBACK(OnDraw), this));

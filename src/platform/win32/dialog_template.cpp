@@ -23,8 +23,8 @@ PixelSize TemplateSize() {
     static constexpr wchar_t kAlphabet[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
     SIZE extent{};
     TEXTMETRICW metrics{};
-    if (GetTextExtentPoint32W(screen, kAlphabet, 52, &extent) && GetTextMetricsW(screen, &metrics) &&
-        extent.cx > 0 && metrics.tmHeight > 0) {
+    if (GetTextExtentPoint32W(screen, kAlphabet, 52, &extent) && GetTextMetricsW(screen, &metrics) && extent.cx > 0 &&
+        metrics.tmHeight > 0) {
       units = BaseUnitsFromFont(extent.cx, metrics.tmHeight);
     }
     SelectObject(screen, old);

@@ -31,9 +31,8 @@ std::vector<std::string_view> Entries(std::string_view list) {
 }
 
 bool AllDigits(std::string_view text) {
-  return !text.empty() && text.size() <= 5 && std::all_of(text.begin(), text.end(), [](unsigned char c) {
-    return std::isdigit(c) != 0;
-  });
+  return !text.empty() && text.size() <= 5 &&
+         std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
 // "host[:port]" split at its port; an IPv6 host keeps its brackets.

@@ -21,8 +21,7 @@ UiDispatcher::UiDispatcher() {
     windowClass.lpszClassName = kClassName;
     RegisterClassExW(&windowClass);
   });
-  hwnd_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
-                          nullptr);
+  hwnd_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
   queue_ = std::make_shared<TaskQueue>(hwnd_, kWakeMessage);
   if (hwnd_ == nullptr) {
     queue_->Close();
@@ -51,7 +50,8 @@ WindowHandle::Scheduler UiDispatcher::Scheduler() const {
 bool UiDispatcher::PostAfter(std::chrono::milliseconds delay, std::function<void()> task) {
   if (hwnd_ == nullptr || queue_->IsClosed()) return false;
   const UINT_PTR id = nextTimer_++;
-  const auto milliseconds = static_cast<UINT>(std::max<std::chrono::milliseconds::rep>(delay.count(), USER_TIMER_MINIMUM));
+  const auto milliseconds =
+      static_cast<UINT>(std::max<std::chrono::milliseconds::rep>(delay.count(), USER_TIMER_MINIMUM));
   if (SetTimer(hwnd_, id, milliseconds, nullptr) == 0) return false;
   timers_.emplace(id, std::move(task));
   return true;

@@ -15,8 +15,8 @@ constexpr const wchar_t* kClassName = L"TarnelDialogWindow";
 
 HICON LoadAppIcon(int size) {
   // No icon resource in the executable (the tests) leaves the default icon.
-  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TARNEL), IMAGE_ICON, size,
-                                       size, LR_DEFAULTCOLOR | LR_SHARED));
+  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TARNEL), IMAGE_ICON, size, size,
+                                       LR_DEFAULTCOLOR | LR_SHARED));
 }
 
 // Registers the window class once per process; false when that failed.
@@ -31,8 +31,9 @@ bool RegisterWindowClass(WNDPROC procedure) {
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.hIcon = LoadAppIcon(GetSystemMetrics(SM_CXICON));
     windowClass.hIconSm = LoadAppIcon(GetSystemMetrics(SM_CXSMICON));
-    if (windowClass.hIcon == nullptr) windowClass.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));  // IDI_APPLICATION
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));                                 // IDC_ARROW
+    if (windowClass.hIcon == nullptr)
+      windowClass.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));    // IDI_APPLICATION
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.lpszClassName = kClassName;
     registered = RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
@@ -60,8 +61,8 @@ int Win32DialogWindow::DoModal(IMessageTarget& target) {
   const PixelSize size = TemplateSize();
   RECT workArea{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
-  const Rect initial = CenteredInWorkArea({0, 0, size.cx, size.cy},
-                                          {workArea.left, workArea.top, workArea.right, workArea.bottom});
+  const Rect initial =
+      CenteredInWorkArea({0, 0, size.cx, size.cy}, {workArea.left, workArea.top, workArea.right, workArea.bottom});
   // No caption and no border; WS_SYSMENU and WS_MINIMIZEBOX give the taskbar
   // button its minimise, restore and close.
   const DWORD style = WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX;
@@ -162,19 +163,12 @@ LRESULT Win32DialogWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case kRunTaskMessage:
       if (const auto queue = queue_) queue->RunNext();
       return 0;
-    case WM_CREATE:
-      return Send(platform::WM_CREATE, 0, 0) == -1 ? -1 : 0;
-    case WM_SIZE:
-      Send(platform::WM_SIZE, wParam, lParam);
-      return 0;
+    case WM_CREATE: return Send(platform::WM_CREATE, 0, 0) == -1 ? -1 : 0;
+    case WM_SIZE: Send(platform::WM_SIZE, wParam, lParam); return 0;
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-      Send(message, wParam, lParam);
-      return 0;
-    case WM_CAPTURECHANGED:
-      capturing_ = false;
-      return 0;
+    case WM_LBUTTONUP: Send(message, wParam, lParam); return 0;
+    case WM_CAPTURECHANGED: capturing_ = false; return 0;
     case WM_QUERYDRAGICON:
       if (const LRESULT icon = Send(message, wParam, lParam); icon != 0) return icon;
       break;
@@ -202,8 +196,7 @@ LRESULT Win32DialogWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
       Detach();
       if (!ended_) EndDialog(IDCANCEL);
       return DefWindowProcW(hwnd, message, wParam, lParam);
-    default:
-      break;
+    default: break;
   }
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }

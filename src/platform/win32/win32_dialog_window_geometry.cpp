@@ -108,8 +108,7 @@ void Win32DialogWindow::CenterWindow() {
   if (hwnd_ == nullptr) return;
   const bool iconic = ::IsIconic(hwnd_);
   const Rect current = GetWindowRect();
-  const MonitorAreas areas =
-      iconic ? AreasFor(current) : AreasOf(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY));
+  const MonitorAreas areas = iconic ? AreasFor(current) : AreasOf(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY));
   const Rect centred = CenteredInWorkArea(current, areas.workArea);
   Place(centred, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   if (revealOnCenter_) {
@@ -128,11 +127,8 @@ void Win32DialogWindow::ShowWindow(int command) {
       if (!shown_) revealOnCenter_ = true;
       break;
     case SW_SHOWNORMAL:
-    case SW_SHOWMAXIMIZED:
-      revealOnCenter_ = false;
-      break;
-    default:
-      break;
+    case SW_SHOWMAXIMIZED: revealOnCenter_ = false; break;
+    default: break;
   }
   shown_ = true;
   ::ShowWindow(hwnd_, command);

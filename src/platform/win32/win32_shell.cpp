@@ -21,8 +21,7 @@ std::wstring FullPath(const std::wstring& path) {
 }
 
 // ShellExecuteEx without its error boxes; the process handle when asked for.
-bool Execute(const wchar_t* verb, const std::wstring& file, const wchar_t* folder, DWORD extraMask,
-             HANDLE* process) {
+bool Execute(const wchar_t* verb, const std::wstring& file, const wchar_t* folder, DWORD extraMask, HANDLE* process) {
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC | extraMask;

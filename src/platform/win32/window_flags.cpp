@@ -4,9 +4,7 @@
 
 namespace tarnel::platform::win32 {
 
-UINT ToSetWindowPosFlags(unsigned flags) {
-  return (flags & (SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER)) | SWP_NOACTIVATE;
-}
+UINT ToSetWindowPosFlags(unsigned flags) { return (flags & (SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER)) | SWP_NOACTIVATE; }
 
 Rect ScreenToWorkspace(const Rect& rect, const Rect& monitor, const Rect& workArea) {
   const int dx = workArea.left - monitor.left;

@@ -20,11 +20,14 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+// The order matters (Winsock 2 before windows.h).
+// clang-format off
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
 // Read while WM_USER still has its meaning: the shell's COM headers pull it in.
 #include <commctrl.h>
+// clang-format on
 
 // Function-name macros that collide with our interfaces' members.
 #undef PostMessage

@@ -62,7 +62,10 @@ PageServer::Handler Attachment(const std::string& name) {
 // An answer of a type WebKit cannot show.
 PageServer::Handler Binary() {
   return [](const httplib::Request&, httplib::Response& response) {
-    response.set_content(std::string("\x7f" "ELF binary", 10), "application/octet-stream");
+    response.set_content(std::string("\x7f"
+                                     "ELF binary",
+                                     10),
+                         "application/octet-stream");
   };
 }
 
@@ -74,10 +77,13 @@ webview.postMessage("hello");
 )");
 
 std::string FramePage(const std::string& src) {
-  return Page("var f = document.createElement('iframe');\n"
-              "f.src = " + JsStringLiteral(src) + ";\n"
-              "document.body.appendChild(f);\n"
-              "window.chrome.webview.postMessage('hello');");
+  return Page(
+      "var f = document.createElement('iframe');\n"
+      "f.src = " +
+      JsStringLiteral(src) +
+      ";\n"
+      "document.body.appendChild(f);\n"
+      "window.chrome.webview.postMessage('hello');");
 }
 
 // The page is still there and still hears the application.
@@ -105,7 +111,8 @@ a.href = '/tarnel-anchor.txt';
 a.download = 'tarnel-anchor.bin';
 document.body.appendChild(a);
 a.click();
-)" + std::string("[") + JsStringLiteral(files.Url("/new")) + "," + JsStringLiteral(files.Url("/existing")) + "," +
+)" + std::string("[") + JsStringLiteral(files.Url("/new")) +
+                                 "," + JsStringLiteral(files.Url("/existing")) + "," +
                                  JsStringLiteral(files.Url("/tarnel-binary.bin")) + R"(].forEach(function (src) {
   var f = document.createElement('iframe');
   f.src = src;
@@ -144,19 +151,19 @@ TEST(GtkBrowserPolicy, ScriptOfThePageCannotTakeTheMainFrameToAnotherOrigin) {
   run.Run(app.Url("/main"), [&] {
     ASSERT_TRUE(run.WaitFor("hello"));
     // location=, then a link that script clicks (no user behind it).
-    webkit_web_view_evaluate_javascript(
-        run.WebKitView(), ("location.href = " + JsStringLiteral(other.Url("/landing")) + ";").c_str(), -1, nullptr,
-        nullptr, nullptr, nullptr, nullptr);
+    webkit_web_view_evaluate_javascript(run.WebKitView(),
+                                        ("location.href = " + JsStringLiteral(other.Url("/landing")) + ";").c_str(), -1,
+                                        nullptr, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(RunLoopUntil([&] { return other.Hits("/landing") > 0; }, kPageTimeoutMs));
     RunLoopFor(1000);
     EXPECT_EQ(OriginOf(run.Uri()), app.Origin()) << run.Uri();
     ClearRecords();
-    webkit_web_view_evaluate_javascript(run.WebKitView(),
-                                        ("var a = document.createElement('a'); a.href = " +
-                                         JsStringLiteral(other.Url("/clicked")) +
-                                         "; document.body.appendChild(a); a.click();")
-                                            .c_str(),
-                                        -1, nullptr, nullptr, nullptr, nullptr, nullptr);
+    webkit_web_view_evaluate_javascript(
+        run.WebKitView(),
+        ("var a = document.createElement('a'); a.href = " + JsStringLiteral(other.Url("/clicked")) +
+         "; document.body.appendChild(a); a.click();")
+            .c_str(),
+        -1, nullptr, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(RunLoopUntil([&] { return other.Hits("/clicked") > 0; }, kPageTimeoutMs));
     RunLoopFor(1000);
     EXPECT_EQ(OriginOf(run.Uri()), app.Origin()) << run.Uri();
@@ -172,12 +179,10 @@ TEST(GtkBrowserPolicy, ScriptCannotReplaceTheMainFrameWithADocumentWithoutTheOri
   BrowserRun run;
   run.Run(app.Url("/main"), [&] {
     ASSERT_TRUE(run.WaitFor("hello"));
-    for (const std::string address : {"about:blank", "data:text/html,<p>data</p>",
-                                      "blob-url"}) {
+    for (const std::string address : {"about:blank", "data:text/html,<p>data</p>", "blob-url"}) {
       const std::string script =
-          address == "blob-url"
-              ? "location.href = URL.createObjectURL(new Blob(['<p>blob</p>'], {type: 'text/html'}));"
-              : "location.href = " + JsStringLiteral(address) + ";";
+          address == "blob-url" ? "location.href = URL.createObjectURL(new Blob(['<p>blob</p>'], {type: 'text/html'}));"
+                                : "location.href = " + JsStringLiteral(address) + ";";
       webkit_web_view_evaluate_javascript(run.WebKitView(), script.c_str(), -1, nullptr, nullptr, nullptr, nullptr,
                                           nullptr);
       RunLoopFor(1000);
@@ -216,14 +221,12 @@ document.body.appendChild(srcdoc);
 }
 
 TEST(GtkBrowserPolicy, AFrameOfAnotherOriginCannotTakeTheMainFrameThere) {
-  PageServer other({{"/frame", Page("top.location.href = location.origin + '/landing';")},
-                    {"/landing", Page("")}});
+  PageServer other({{"/frame", Page("top.location.href = location.origin + '/landing';")}, {"/landing", Page("")}});
   PageServer app({{"/main", FramePage(other.Url("/frame"))}});
   BrowserRun run;
   run.Run(app.Url("/main"), [&] {
     ASSERT_TRUE(run.WaitFor("hello"));
-    ASSERT_TRUE(RunLoopUntil([&] { return other.Hits("/landing") > 0; }, kPageTimeoutMs))
-        << "the frame never tried";
+    ASSERT_TRUE(RunLoopUntil([&] { return other.Hits("/landing") > 0; }, kPageTimeoutMs)) << "the frame never tried";
     RunLoopFor(1000);
     EXPECT_EQ(OriginOf(run.Uri()), app.Origin()) << run.Uri();
   });
@@ -248,7 +251,8 @@ TEST(GtkBrowserPolicy, AUserClickOnALinkToAnotherOriginOpensTheDesktopBrowser) {
   const std::string link = other.Url("/elsewhere?from=click");
   PageServer app({{"/main", Page(R"(
 var a = document.createElement('a');
-a.href = )" + JsStringLiteral(link) + R"(;
+a.href = )" + JsStringLiteral(link) +
+                                 R"(;
 a.textContent = 'elsewhere';
 a.style.cssText = 'position:fixed;left:0;top:0;width:100%;height:100%;display:block';
 document.body.appendChild(a);

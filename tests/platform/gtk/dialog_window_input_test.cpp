@@ -81,15 +81,15 @@ TEST(GtkDialogWindow, CapturedPointerMotionDragsTheWindowByTheCursorsDisplacemen
     EXPECT_TRUE(RunLoopUntil([&] {
       const ServerGeometry g = GeometryOnServer(Window().Widget());
       return g.x == start.x + dx && g.y == start.y + dy;
-    })) << "window at " << GeometryOnServer(Window().Widget()).x << "," << GeometryOnServer(Window().Widget()).y;
+    })) << "window at "
+        << GeometryOnServer(Window().Widget()).x << "," << GeometryOnServer(Window().Widget()).y;
     // Motion reports client coordinates relative to where the window was
     // taken to be then; the first step is reported from the start position.
     // (Motion at the press point itself, which the grab may bring, moves
     // nothing.)
     const auto reported = target.Of(WM_MOUSEMOVE);
-    const auto first = std::find_if(reported.begin(), reported.end(), [](const Message& m) {
-      return MouseX(m.lParam) != 50 || MouseY(m.lParam) != 40;
-    });
+    const auto first = std::find_if(reported.begin(), reported.end(),
+                                    [](const Message& m) { return MouseX(m.lParam) != 50 || MouseY(m.lParam) != 40; });
     ASSERT_NE(first, reported.end());
     EXPECT_EQ(MouseX(first->lParam), 50 + steps[0][0]);
     EXPECT_EQ(MouseY(first->lParam), 40 + steps[0][1]);
@@ -178,8 +178,8 @@ TEST(GtkDialogWindow, MessageBoxShowsTextAndCaptionAndAnswersOkAlsoWhenClosed) {
         title = gtk_window_get_title(GTK_WINDOW(dialog));
         modal = gtk_window_get_modal(GTK_WINDOW(dialog));
         onTheWindow = gtk_window_get_transient_for(GTK_WINDOW(dialog)) == Window().Widget();
-        for (const int button : {GTK_RESPONSE_OK, GTK_RESPONSE_CANCEL, GTK_RESPONSE_CLOSE, GTK_RESPONSE_YES,
-                                 GTK_RESPONSE_NO}) {
+        for (const int button :
+             {GTK_RESPONSE_OK, GTK_RESPONSE_CANCEL, GTK_RESPONSE_CLOSE, GTK_RESPONSE_YES, GTK_RESPONSE_NO}) {
           buttons += gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), button) != nullptr ? 1 : 0;
         }
         hasOk = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK) != nullptr;

@@ -166,8 +166,7 @@ TEST(GtkDialogWindow, StartsOffScreenIconifiedUndecoratedWithIconAndTaskbarButto
     EXPECT_EQ(InitialStateHint(window), 3 /* IconicState */);
     const auto states = AtomProperty(window, "_NET_WM_STATE");
     EXPECT_EQ(std::count(states.begin(), states.end(), "_NET_WM_STATE_SKIP_TASKBAR"), 0);
-    EXPECT_EQ(AtomProperty(window, "_NET_WM_WINDOW_TYPE"),
-              (std::vector<std::string>{"_NET_WM_WINDOW_TYPE_NORMAL"}));
+    EXPECT_EQ(AtomProperty(window, "_NET_WM_WINDOW_TYPE"), (std::vector<std::string>{"_NET_WM_WINDOW_TYPE_NORMAL"}));
     EXPECT_EQ(MotifDecorations(window), 0);
     EXPECT_TRUE(HasProperty(window, "_NET_WM_ICON"));
   });
@@ -221,8 +220,8 @@ TEST(GtkDialogWindow, FirstCenterAfterTheOffScreenStartBringsTheWindowIntoTheMid
     Window().CenterWindow();
     const ServerGeometry expected{(ScreenWidth() - 800) / 2, (ScreenHeight() - 600) / 2, 800, 600, true};
     EXPECT_TRUE(RunLoopUntil([&] { return GeometryOnServer(window) == expected; }))
-        << GeometryOnServer(window).x << "," << GeometryOnServer(window).y << " "
-        << GeometryOnServer(window).width << "x" << GeometryOnServer(window).height;
+        << GeometryOnServer(window).x << "," << GeometryOnServer(window).y << " " << GeometryOnServer(window).width
+        << "x" << GeometryOnServer(window).height;
     EXPECT_FALSE(Window().IsIconic());
     EXPECT_EQ(Window().GetWindowRect(), (Rect{expected.x, expected.y, expected.x + 800, expected.y + 600}));
     EXPECT_EQ(Window().ClientToScreen({10, 20}), (Point{expected.x + 10, expected.y + 20}));
@@ -251,8 +250,8 @@ std::vector<int> ScreenMetricsWith(const char* variable, const char* value) {
   gchar* argv[] = {self, const_cast<gchar*>("--print-screen-metrics"), nullptr};
   gchar* output = nullptr;
   gint status = 0;
-  const gboolean ran = g_spawn_sync(nullptr, argv, environment, G_SPAWN_DEFAULT, nullptr, nullptr, &output,
-                                    nullptr, &status, nullptr);
+  const gboolean ran =
+      g_spawn_sync(nullptr, argv, environment, G_SPAWN_DEFAULT, nullptr, nullptr, &output, nullptr, &status, nullptr);
   g_strfreev(environment);
   std::vector<int> numbers;
   if (ran && output != nullptr) {

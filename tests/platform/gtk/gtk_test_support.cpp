@@ -33,8 +33,7 @@ std::string RecordsFolder() { return std::getenv("TARNEL_TEST_RECORDS"); }
 
 std::string NewFolder(const std::string& name) {
   static int counter = 0;
-  const auto path = std::filesystem::path(std::getenv("TARNEL_TEST_ROOT")) /
-                    (name + "-" + std::to_string(++counter));
+  const auto path = std::filesystem::path(std::getenv("TARNEL_TEST_ROOT")) / (name + "-" + std::to_string(++counter));
   std::filesystem::create_directories(path);
   return path.string();
 }
@@ -82,9 +81,7 @@ void ClearRecords() {
   }
 }
 
-void SetPkexecExit(int code) {
-  std::ofstream(std::filesystem::path(RecordsFolder()) / "pkexec-exit") << code << '\n';
-}
+void SetPkexecExit(int code) { std::ofstream(std::filesystem::path(RecordsFolder()) / "pkexec-exit") << code << '\n'; }
 
 LRESULT RecordingTarget::WindowProc(std::uint32_t message, WPARAM wParam, LPARAM lParam) {
   log.push_back({message, wParam, lParam, std::this_thread::get_id()});
@@ -135,8 +132,8 @@ std::vector<std::string> AtomProperty(GtkWindow* window, const char* property) {
   unsigned long after = 0;
   unsigned char* data = nullptr;
   std::vector<std::string> names;
-  if (XGetWindowProperty(display, XidOf(window), XInternAtom(display, property, False), 0, 1024, False, XA_ATOM,
-                         &type, &format, &count, &after, &data) == Success &&
+  if (XGetWindowProperty(display, XidOf(window), XInternAtom(display, property, False), 0, 1024, False, XA_ATOM, &type,
+                         &format, &count, &after, &data) == Success &&
       data != nullptr) {
     const auto* atoms = reinterpret_cast<const Atom*>(data);
     for (unsigned long i = 0; i < count; ++i) {
@@ -157,8 +154,8 @@ bool HasProperty(GtkWindow* window, const char* property) {
   unsigned long count = 0;
   unsigned long after = 0;
   unsigned char* data = nullptr;
-  const bool found = XGetWindowProperty(display, XidOf(window), XInternAtom(display, property, False), 0, 1,
-                                        False, AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
+  const bool found = XGetWindowProperty(display, XidOf(window), XInternAtom(display, property, False), 0, 1, False,
+                                        AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
                      type != None;
   if (data != nullptr) XFree(data);
   return found;
@@ -183,8 +180,8 @@ long MotifDecorations(GtkWindow* window) {
   unsigned long after = 0;
   unsigned char* data = nullptr;
   long decorations = -1;
-  if (XGetWindowProperty(display, XidOf(window), motif, 0, 5, False, AnyPropertyType, &type, &format, &count,
-                         &after, &data) == Success &&
+  if (XGetWindowProperty(display, XidOf(window), motif, 0, 5, False, AnyPropertyType, &type, &format, &count, &after,
+                         &data) == Success &&
       data != nullptr) {
     const auto* fields = reinterpret_cast<const long*>(data);
     constexpr long kDecorationsFlag = 1L << 1;
@@ -216,8 +213,8 @@ bool AnotherClientCanGrabThePointer() {
   DrainEvents();
   Display* other = XOpenDisplay(nullptr);
   if (other == nullptr) return false;
-  const int result = XGrabPointer(other, DefaultRootWindow(other), False, ButtonPressMask, GrabModeAsync,
-                                  GrabModeAsync, None, None, CurrentTime);
+  const int result = XGrabPointer(other, DefaultRootWindow(other), False, ButtonPressMask, GrabModeAsync, GrabModeAsync,
+                                  None, None, CurrentTime);
   if (result == GrabSuccess) XUngrabPointer(other, CurrentTime);
   XCloseDisplay(other);
   return result == GrabSuccess;

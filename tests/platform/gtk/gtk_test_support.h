@@ -77,7 +77,7 @@ long MotifDecorations(GtkWindow* window);
 // ClearRecords, each as its argument list, in no particular order.
 struct RecordedCall {
   std::vector<std::string> args;
-  std::string stdinTarget;  // what standard input was
+  std::string stdinTarget;         // what standard input was
   bool programExecutable = false;  // pkexec only: its first argument was executable
 };
 std::vector<RecordedCall> RecordedCalls(const std::string& program);

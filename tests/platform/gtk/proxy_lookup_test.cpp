@@ -16,7 +16,7 @@
 namespace tarnel::platform::gtk::test {
 namespace {
 
-constexpr const char* kProxyVariables[] = {"http_proxy", "https_proxy", "no_proxy",  "all_proxy", "HTTP_PROXY",
+constexpr const char* kProxyVariables[] = {"http_proxy",  "https_proxy", "no_proxy",  "all_proxy", "HTTP_PROXY",
                                            "HTTPS_PROXY", "NO_PROXY",    "ALL_PROXY", "ftp_proxy", "FTP_PROXY"};
 
 // Sets the proxy variables for one test and puts the old values back after it.

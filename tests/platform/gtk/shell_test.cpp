@@ -50,8 +50,8 @@ TEST(GtkShell, DownloadsFolderFollowsUserDirsAsTheyAreNow) {
 TEST(GtkShell, OpenUrlHandsTheWholeTextToXdgOpenAsOneArgument) {
   ClearRecords();
   const std::string marker = NewFolder("marker") + "/ran";
-  const std::string url = "http://127.0.0.1:9/a b;touch " + marker + ";$(touch " + marker + ")`touch " + marker +
-                          "`&x=1|y";
+  const std::string url =
+      "http://127.0.0.1:9/a b;touch " + marker + ";$(touch " + marker + ")`touch " + marker + "`&x=1|y";
   EXPECT_TRUE(Shell().OpenUrl(url));
   ASSERT_TRUE(RunLoopUntil([] { return RecordedCalls("xdg-open").size() == 1; }));
   const auto call = RecordedCalls("xdg-open").front();
@@ -169,7 +169,9 @@ class FakeFileManager {
     g_dbus_connection_unregister_object(connection_, object_);
     g_object_unref(connection_);
   }
-  bool Ready() { return RunLoopUntil([this] { return acquired_; }); }
+  bool Ready() {
+    return RunLoopUntil([this] { return acquired_; });
+  }
 
   std::vector<std::string> uris;
   std::string startupId;

@@ -14,10 +14,10 @@
 #include <thread>
 
 #include "gtk_test_support.h"
-#include "web_test_support.h"
 #include "platform/gtk/gtk_web_view.h"
 #include "platform/script_text.h"
 #include "platform/url_rules.h"
+#include "web_test_support.h"
 
 namespace tarnel::platform::gtk::test {
 namespace {
@@ -84,7 +84,9 @@ TEST(GtkWebView, JsonForThePageArrivesAsParsedDataNeverAsCode) {
     ASSERT_TRUE(run.WaitFor(R"({"echo":{"kind":"done"}})"));
     EXPECT_FALSE(run.Has("ran"));
     EXPECT_TRUE(run.Has(R"({"echo":"</script><script>window.chrome.webview.postMessage('ran')</script>"})"));
-    EXPECT_TRUE(run.Has("{\"echo\":\"line\xE2\x80\xA8" "break\xE2\x80\xA8raw\"}"));
+    EXPECT_TRUE(
+        run.Has("{\"echo\":\"line\xE2\x80\xA8"
+                "break\xE2\x80\xA8raw\"}"));
   });
 }
 
@@ -92,8 +94,7 @@ TEST(GtkWebView, JsonPostedWhileThePageLoadsIsDeliveredOnceItHasLoaded) {
   PageServer server({{"/main", kMainPage}});
   BrowserRun run;
   run.Run(
-      server.Url("/main"),
-      [&] { EXPECT_TRUE(run.WaitFor(R"({"echo":{"early":1}})")); },
+      server.Url("/main"), [&] { EXPECT_TRUE(run.WaitFor(R"({"echo":{"early":1}})")); },
       // Right after Navigate is asked for, before WebKit has started loading.
       [](IWebView& view) { view.PostWebMessageAsJson(R"({"early":1})"); });
 }
@@ -101,7 +102,8 @@ TEST(GtkWebView, JsonPostedWhileThePageLoadsIsDeliveredOnceItHasLoaded) {
 TEST(GtkWebView, NavigateMovesTheTrustedOriginToTheAddressGiven) {
   PageServer app({{"/main", kMainPage}});
   PageServer other({{"/other", Page("window.chrome.webview.postMessage('from-other-origin');\n"
-                                    "location.href = " + JsStringLiteral(app.Url("/main?back")) + ";")}});
+                                    "location.href = " +
+                                    JsStringLiteral(app.Url("/main?back")) + ";")}});
   BrowserRun run;
   run.Run(app.Url("/main"), [&] {
     ASSERT_TRUE(run.WaitFor("hello"));
@@ -119,21 +121,26 @@ TEST(GtkWebView, NavigateMovesTheTrustedOriginToTheAddressGiven) {
 }
 
 TEST(GtkWebView, AFrameOfAnotherOriginCannotPostThroughTheBareChannel) {
-  PageServer frameServer({{"/frame", Page(
-      "var handlers = window.webkit && window.webkit.messageHandlers;\n"
-      "var channel = handlers && handlers[" + JsStringLiteral(kPageMessageChannel) + "];\n"
-      // Claims the application's origin, which the frame can learn from its referrer.
-      "var claimed = new URL(document.referrer).origin;\n"
-      "if (channel) channel.postMessage({ token: 'guess', origin: claimed, isString: true, text: 'from-frame' });\n"
-      "var api = !!(window.chrome && window.chrome.webview);\n"
-      "parent.postMessage('frame:' + (channel ? 'posted' : 'no-channel') + (api ? ':api' : ''), '*');")}});
-  PageServer app({{"/with-frame",
-                   Page("window.addEventListener('message', function (e) {\n"
-                        "  window.chrome.webview.postMessage(String(e.data));\n"
-                        "});\n"
-                        "var frame = document.createElement('iframe');\n"
-                        "frame.src = " + JsStringLiteral(frameServer.Url("/frame")) + ";\n"
-                        "document.body.appendChild(frame);")}});
+  PageServer frameServer(
+      {{"/frame",
+        Page("var handlers = window.webkit && window.webkit.messageHandlers;\n"
+             "var channel = handlers && handlers[" +
+             JsStringLiteral(kPageMessageChannel) +
+             "];\n"
+             // Claims the application's origin, which the frame can learn from its referrer.
+             "var claimed = new URL(document.referrer).origin;\n"
+             "if (channel) channel.postMessage({ token: 'guess', origin: claimed, isString: true, text: 'from-frame' "
+             "});\n"
+             "var api = !!(window.chrome && window.chrome.webview);\n"
+             "parent.postMessage('frame:' + (channel ? 'posted' : 'no-channel') + (api ? ':api' : ''), '*');")}});
+  PageServer app({{"/with-frame", Page("window.addEventListener('message', function (e) {\n"
+                                       "  window.chrome.webview.postMessage(String(e.data));\n"
+                                       "});\n"
+                                       "var frame = document.createElement('iframe');\n"
+                                       "frame.src = " +
+                                       JsStringLiteral(frameServer.Url("/frame")) +
+                                       ";\n"
+                                       "document.body.appendChild(frame);")}});
   BrowserRun run;
   run.Run(app.Url("/with-frame"), [&] {
     ASSERT_TRUE(RunLoopUntil(
@@ -156,8 +163,8 @@ TEST(GtkWebView, WebMessagesDisabledDeliverNothing) {
   run.Run(
       server.Url("/main"),
       [&] {
-        g_signal_connect(run.WebKitView(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event,
-                                                                          gpointer done) {
+        g_signal_connect(run.WebKitView(), "load-changed",
+                         G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer done) {
                            if (event == WEBKIT_LOAD_FINISHED) *static_cast<bool*>(done) = true;
                          }),
                          &finished);
@@ -204,8 +211,8 @@ webview.postMessage("ready");
       },
       [](IWebView& view) {
         // Let the page open windows without a click.
-        WebKitSettings* settings = webkit_web_view_get_settings(
-            WEBKIT_WEB_VIEW(dynamic_cast<GtkWebView&>(view).Widget()));
+        WebKitSettings* settings =
+            webkit_web_view_get_settings(WEBKIT_WEB_VIEW(dynamic_cast<GtkWebView&>(view).Widget()));
         webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
       });
   std::vector<std::vector<std::string>> calls;

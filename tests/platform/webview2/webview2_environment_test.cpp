@@ -83,8 +83,8 @@ TEST_F(WebView2HostTest, FailedCreationIsTriedAgainAfterAPauseAndMaySucceed) {
   scheduler_.RunAll();
   EXPECT_EQ(folders_.size(), 3u);
   EXPECT_EQ(folders_[1], folders_[0]);
-  EXPECT_EQ(pauses, (std::vector<std::chrono::milliseconds>{std::chrono::milliseconds(500),
-                                                            std::chrono::milliseconds(1000)}));
+  EXPECT_EQ(pauses,
+            (std::vector<std::chrono::milliseconds>{std::chrono::milliseconds(500), std::chrono::milliseconds(1000)}));
   EXPECT_EQ(calls, 1);
   EXPECT_NE(result, nullptr);
   EXPECT_EQ(missing_, 0);

@@ -72,7 +72,6 @@ FakeSettings::FakeSettings()
 
 // ---- web view ----
 
-
 FakeWebView::FakeWebView(FakeSettings* settings_object)
     : FakeUnknown([] {
         static const ICoreWebView2Vtbl table = [] {

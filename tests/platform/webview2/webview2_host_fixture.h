@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "com_allocation_spy.h"
 #include "platform/wide_text.h"
 #include "platform/win32/webview2/com_callback.h"
 #include "platform/win32/webview2/local_app_data.h"
 #include "platform/win32/webview2/webview2_paths.h"
-#include "com_allocation_spy.h"
 #include "webview2_fakes.h"
 
 namespace tarnel::platform::win32::webview2 {

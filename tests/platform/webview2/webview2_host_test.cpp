@@ -122,8 +122,8 @@ TEST_F(WebView2HostTest, MessagesFromTheTrustedOriginArriveLater) {
 TEST_F(WebView2HostTest, MessagesFromAnotherOriginAreDropped) {
   std::shared_ptr<IWebView> view;
   std::shared_ptr<IWebController> controller = MakeNavigatedView(view);
-  for (const wchar_t* source : {L"https://evil.example/", L"http://vendor.example/", L"https://vendor.example:8443/",
-                                L"about:blank", L""}) {
+  for (const wchar_t* source :
+       {L"https://evil.example/", L"http://vendor.example/", L"https://vendor.example:8443/", L"about:blank", L""}) {
     FakeMessageArgs message(source, L"hello");
     view_.RaiseWebMessage(message.Get());
     EXPECT_EQ(message.string_reads, 0) << "read a message from " << WideToUtf8(source);
@@ -193,7 +193,9 @@ TEST_F(WebView2HostTest, EveryStringTheRuntimeHandsOutIsFreed) {
 TEST_F(WebView2HostTest, PostedJsonReachesTheViewAsUtf16) {
   std::shared_ptr<IWebView> view;
   std::shared_ptr<IWebController> controller = MakeNavigatedView(view);
-  view->PostWebMessageAsJson("{\"state\":\"t\xC3\xA9l\xC3\xA9" "charg\xC3\xA9\",\"n\":\"\xF0\x9F\x98\x80\"}");
+  view->PostWebMessageAsJson(
+      "{\"state\":\"t\xC3\xA9l\xC3\xA9"
+      "charg\xC3\xA9\",\"n\":\"\xF0\x9F\x98\x80\"}");
   ASSERT_EQ(view_.posted_json.size(), 1u);
   EXPECT_EQ(view_.posted_json[0], L"{\"state\":\"t\u00e9l\u00e9charg\u00e9\",\"n\":\"\U0001F600\"}");
 }

@@ -58,9 +58,8 @@ TEST(WebView2LoaderTest, PlatformOverTheRealLoaderReportsMissingRuntime) {
   WebView2BrowserPlatform platform([] { return HWND(nullptr); }, scheduler.Scheduler(), [](const std::string&) {},
                                    [&] { events.push_back("missing"); }, LoaderEnvironmentFactory());
   platform.SetUserDataKey("wine-test");
-  platform.CreateEnvironment([&](std::shared_ptr<IWebEnvironment> environment) {
-    events.push_back(environment ? "environment" : "null");
-  });
+  platform.CreateEnvironment(
+      [&](std::shared_ptr<IWebEnvironment> environment) { events.push_back(environment ? "environment" : "null"); });
   EXPECT_TRUE(events.empty());
   scheduler.RunAll();
   EXPECT_EQ(events, (std::vector<std::string>{"missing", "null"}));
@@ -179,9 +178,10 @@ TEST_F(LoaderChainTest, NeitherWayFoundReportsTheRuntimeMissing) {
   EXPECT_TRUE(IsUnavailable(started));
   EXPECT_FALSE(completed.has_value());
   // A runtime folder whose DLL lacks the export is no runtime either.
-  const auto [wrong, never] = Start(
-      LoaderEnvironmentFactory(withoutLoader_, [] { return std::optional<std::wstring>(SystemFolder() + L"\\version.dll"); }),
-      L"");
+  const auto [wrong, never] =
+      Start(LoaderEnvironmentFactory(withoutLoader_,
+                                     [] { return std::optional<std::wstring>(SystemFolder() + L"\\version.dll"); }),
+            L"");
   EXPECT_EQ(wrong, HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND));
   EXPECT_FALSE(never.has_value());
   EXPECT_FALSE(IsUnavailable(E_FAIL));

@@ -16,8 +16,7 @@ TEST(WebView2VersionTest, ParsesOnlyFourDecimalParts) {
 }
 
 TEST(WebView2VersionTest, NewestComparesNumbersNotText) {
-  EXPECT_EQ(NewestVersion({L"99.0.1150.30", L"120.0.2210.91", L"120.0.2210.133", L"Installer"}),
-            L"120.0.2210.133");
+  EXPECT_EQ(NewestVersion({L"99.0.1150.30", L"120.0.2210.91", L"120.0.2210.133", L"Installer"}), L"120.0.2210.133");
   EXPECT_EQ(NewestVersion({L"120.0.2210.9", L"120.0.2210.10"}), L"120.0.2210.10");
   EXPECT_FALSE(NewestVersion({L"Installer", L"SetupMetrics"}));
   EXPECT_FALSE(NewestVersion({}));
@@ -47,13 +46,14 @@ TEST(WebView2PathTest, KeyBecomesOneSafeFolderName) {
 }
 
 TEST(WebView2PathTest, UserDataFolderIsPerKeyBelowLocalAppData) {
-  EXPECT_EQ(UserDataFolder(L"C:\\Users\\u\\AppData\\Local", "id7"), L"C:\\Users\\u\\AppData\\Local\\Tarnel\\id7\\WebView2");
+  EXPECT_EQ(UserDataFolder(L"C:\\Users\\u\\AppData\\Local", "id7"),
+            L"C:\\Users\\u\\AppData\\Local\\Tarnel\\id7\\WebView2");
   EXPECT_EQ(UserDataFolder(L"C:\\Local\\", "a/b"), L"C:\\Local\\Tarnel\\a_b\\WebView2");
 }
 
 TEST(RuntimeSearchFoldersTest, RegistryFirstThenDefaultInstallFoldersWithoutRepeats) {
-  EXPECT_EQ(RuntimeSearchFolders({L"D:\\Edge\\Application", L"", L"d:\\edge\\application\\"}, L"C:\\Program Files (x86)",
-                                 L"C:\\Users\\\u5f20\\AppData\\Local\\"),
+  EXPECT_EQ(RuntimeSearchFolders({L"D:\\Edge\\Application", L"", L"d:\\edge\\application\\"},
+                                 L"C:\\Program Files (x86)", L"C:\\Users\\\u5f20\\AppData\\Local\\"),
             (std::vector<std::wstring>{L"D:\\Edge\\Application",
                                        L"C:\\Program Files (x86)\\Microsoft\\EdgeWebView\\Application",
                                        L"C:\\Users\\\u5f20\\AppData\\Local\\Microsoft\\EdgeWebView\\Application"}));

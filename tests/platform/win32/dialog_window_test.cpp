@@ -77,7 +77,9 @@ TEST(Win32DialogWindow, RefusedCreationReturnsMinusOneAndTheWindowRunsAgain) {
   EXPECT_EQ(window.hwnd(), nullptr);
 
   RecordingTarget accepting;
-  EXPECT_EQ(RunModal(window, accepting, [] {}, 3), 3);
+  EXPECT_EQ(RunModal(
+                window, accepting, [] {}, 3),
+            3);
 }
 
 TEST(Win32DialogWindow, EndDialogDuringInitDialogSkipsTheLoop) {

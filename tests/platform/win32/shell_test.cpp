@@ -59,8 +59,7 @@ class ScopedUrlScheme {
     Register(HKEY_CURRENT_USER, L"Software\\Classes\\" + scheme, command);
     wchar_t found[1024];
     DWORD size = 1024;
-    if (AssocQueryStringW(0, ASSOCSTR_COMMAND, scheme.c_str(), L"open", found, &size) != S_OK ||
-        command != found) {
+    if (AssocQueryStringW(0, ASSOCSTR_COMMAND, scheme.c_str(), L"open", found, &size) != S_OK || command != found) {
       Register(HKEY_CLASSES_ROOT, scheme, command);
     }
   }

@@ -71,7 +71,8 @@ class ScopedConnectionSettings {
   ScopedConnectionSettings& operator=(const ScopedConnectionSettings&) = delete;
 
  private:
-  static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+  static constexpr const wchar_t* kKey =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
   static constexpr const wchar_t* kValue = L"DefaultConnectionSettings";
   HKEY key_ = nullptr;
   std::vector<BYTE> saved_;
@@ -80,8 +81,7 @@ class ScopedConnectionSettings {
 
 TEST(Win32System, ProxySetByHandWithItsBypassList) {
   const ScopedConnectionSettings settings(ScopedConnectionSettings::kProxy | ScopedConnectionSettings::kDirect,
-                                          "http=web.example:3128;https=secure.example:3129",
-                                          "<local>;*.corp.example");
+                                          "http=web.example:3128;https=secure.example:3129", "<local>;*.corp.example");
   Win32System system;
   EXPECT_EQ(system.ProxyForUrl("https://download.example/setup.exe"), "http://secure.example:3129");
   EXPECT_EQ(system.ProxyForUrl("http://download.example/setup.exe"), "http://web.example:3128");

@@ -18,9 +18,7 @@ using nlohmann::json;
 
 const std::set<std::string, std::less<>> kPackageKeys{"id", "name", "page", "installer", "homepage", "sha256"};
 
-[[noreturn]] void Fail(const std::string& where, const std::string& what) {
-  throw CatalogError(where + ": " + what);
-}
+[[noreturn]] void Fail(const std::string& where, const std::string& what) { throw CatalogError(where + ": " + what); }
 
 std::string OptionalString(const json& entry, const char* key, const std::string& where) {
   if (!entry.contains(key)) {

@@ -18,11 +18,11 @@ inline constexpr std::string_view kDemoInstallerName = "tarnel-demo-setup.sh";
 
 struct Package {
   std::uint64_t id = 0;
-  std::string name;       // display name, UTF-8
-  std::string page;       // absolute http(s) page address; empty: the reference page on this service
-  std::string installer;  // file name served under /files/, or an absolute http(s) address
-  std::string homepage;   // absolute http(s) link that the reference page offers; may be empty
-  std::string sha256;     // 64 lowercase hex digits published in package.json; empty: none
+  std::string name;               // display name, UTF-8
+  std::string page;               // absolute http(s) page address; empty: the reference page on this service
+  std::string installer;          // file name served under /files/, or an absolute http(s) address
+  std::string homepage;           // absolute http(s) link that the reference page offers; may be empty
+  std::string sha256;             // 64 lowercase hex digits published in package.json; empty: none
   bool sha256_from_file = false;  // "auto": the service computes `sha256` from its installer at start
 };
 

@@ -14,9 +14,12 @@ std::uint64_t ParseSize(const std::string& option, const std::string& text) {
   std::string digits = text;
   if (!digits.empty()) {
     switch (digits.back()) {
-      case 'K': case 'k': multiplier = 1ULL << 10; break;
-      case 'M': case 'm': multiplier = 1ULL << 20; break;
-      case 'G': case 'g': multiplier = 1ULL << 30; break;
+      case 'K':
+      case 'k': multiplier = 1ULL << 10; break;
+      case 'M':
+      case 'm': multiplier = 1ULL << 20; break;
+      case 'G':
+      case 'g': multiplier = 1ULL << 30; break;
       default: break;
     }
     if (multiplier != 1) {

@@ -26,9 +26,9 @@ struct KnownDigest {
 };
 
 struct FileServing {
-  std::uint64_t bytes_per_second = 0;         // 0: unpaced
-  std::optional<std::uint64_t> drop_after;    // cut answers after this many body bytes
-  std::uint64_t drop_count = 0;               // how many answers are cut
+  std::uint64_t bytes_per_second = 0;          // 0: unpaced
+  std::optional<std::uint64_t> drop_after;     // cut answers after this many body bytes
+  std::uint64_t drop_count = 0;                // how many answers are cut
   std::map<std::string, KnownDigest> digests;  // by file name; sent as Repr-Digest
 };
 

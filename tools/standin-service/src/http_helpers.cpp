@@ -36,8 +36,8 @@ std::string ListenBaseUrl(const std::string& bind_address, int port) {
 std::string RequestBaseUrl(const httplib::Request& request, const std::string& fallback) {
   const std::string host = request.get_header_value("Host");
   const bool plain = !host.empty() && host.size() <= 255 && std::all_of(host.begin(), host.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-           c == '-' || c == ':' || c == '[' || c == ']';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+           c == ':' || c == '[' || c == ']';
   });
   return plain ? "http://" + host : fallback;
 }

@@ -24,9 +24,9 @@ void LogEndpoint::HandlePost(const httplib::Request& request, httplib::Response&
     return;
   }
   LogForm form;
-  const bool complete = reader(
-      [&form](const httplib::MultipartFormData& part) { return form.BeginPart(part.name); },
-      [&form](const char* data, std::size_t length) { return form.AppendValue(data, length); });
+  const bool complete =
+      reader([&form](const httplib::MultipartFormData& part) { return form.BeginPart(part.name); },
+             [&form](const char* data, std::size_t length) { return form.AppendValue(data, length); });
   if (!complete || form.parts().empty()) {
     SetJsonAnswer(response, 400, {{"code", 400}});
     return;
@@ -42,8 +42,7 @@ void LogEndpoint::HandleOtherMethod(const httplib::Request&, httplib::Response& 
 std::string LogEndpoint::UtcNow() {
   const auto now = std::chrono::system_clock::now();
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  const auto millis =
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
   std::tm utc{};
   gmtime_r(&seconds, &utc);
   char text[32];

@@ -60,8 +60,7 @@ void PageEndpoint::HandlePage(const httplib::Request& request, httplib::Response
     NotFound(response);
     return;
   }
-  response.set_content(reinterpret_cast<const char*>(asset->bytes), asset->size,
-                       std::string(ContentTypeForName(name)));
+  response.set_content(reinterpret_cast<const char*>(asset->bytes), asset->size, std::string(ContentTypeForName(name)));
 }
 
 void PageEndpoint::HandleIndex(const httplib::Request& request, httplib::Response& response) const {
@@ -83,10 +82,8 @@ std::string PageEndpoint::PackageJson(const Package& package, const std::string&
   const std::string installer = IsAbsoluteHttpUrl(package.installer)
                                     ? package.installer
                                     : base + "/files/" + EncodePathSegment(package.installer);
-  nlohmann::json body{{"id", package.id},
-                      {"name", package.name},
-                      {"installer_url", installer},
-                      {"homepage", package.homepage}};
+  nlohmann::json body{
+      {"id", package.id}, {"name", package.name}, {"installer_url", installer}, {"homepage", package.homepage}};
   if (!package.sha256.empty()) {
     body["sha256"] = package.sha256;
   }

@@ -141,9 +141,8 @@ void StandinService::Route() {
   server.Get(kLogPath, other_method);
   server.Put(kLogPath, other_method);
   server.Delete(kLogPath, other_method);
-  server.Get(R"(/pages/(\d+)(/.*)?)", [this](const httplib::Request& q, httplib::Response& r) {
-    pages_->HandlePage(q, r);
-  });
+  server.Get(R"(/pages/(\d+)(/.*)?)",
+             [this](const httplib::Request& q, httplib::Response& r) { pages_->HandlePage(q, r); });
   server.Get("/files/([^/]+)", [this](const httplib::Request& q, httplib::Response& r) { files_->Handle(q, r); });
   server.Get("/", [this](const httplib::Request& q, httplib::Response& r) { pages_->HandleIndex(q, r); });
 }

@@ -77,8 +77,8 @@ bool ThrottledTransfer::WaitForTurn() {
     if (stopping_) {
       return false;
     }
-    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(due - std::chrono::steady_clock::now(),
-                                                                              kPauseSlice));
+    std::this_thread::sleep_for(
+        std::min<std::chrono::steady_clock::duration>(due - std::chrono::steady_clock::now(), kPauseSlice));
   }
   return !stopping_;
 }

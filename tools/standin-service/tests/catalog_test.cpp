@@ -31,9 +31,9 @@ TEST_F(CatalogFile, PackagesOfTheFileAreAnsweredInsteadOfTheBuiltInOne) {
 
   auto seven = client().Get("/downloader.php/index/info?id=7");
   ASSERT_TRUE(seven);
-  EXPECT_EQ(json::parse(seven->body),
-            json({{"code", 200},
-                  {"data", {{"name", "Example Viewer"}, {"url1", "https://vendor.example/landing.html"}}}}));
+  EXPECT_EQ(
+      json::parse(seven->body),
+      json({{"code", 200}, {"data", {{"name", "Example Viewer"}, {"url1", "https://vendor.example/landing.html"}}}}));
 
   auto eight = client().Get("/downloader.php/index/info?id=8");
   ASSERT_TRUE(eight);

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <nlohmann/json.hpp>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <nlohmann/json.hpp>
 
 #include "command_line.h"
 
@@ -41,10 +41,17 @@ TEST(CommandLine, ValuesAreTakenFromTheNextArgumentOrAfterEquals) {
 }
 
 TEST(CommandLine, UnusableArgumentsAreRefused) {
-  const std::vector<std::vector<std::string>> bad = {
-      {"--port"},          {"--port", "65536"},       {"--port", "-1"},   {"--port", "80x"},
-      {"--rate", "fast"},  {"--demo-size", "1T"},     {"--demo-size=", ""}, {"--bind="},
-      {"--verbose"},       {"--demo-size", "99999999999999999999"}, {"--rate", "17179869184G"}};
+  const std::vector<std::vector<std::string>> bad = {{"--port"},
+                                                     {"--port", "65536"},
+                                                     {"--port", "-1"},
+                                                     {"--port", "80x"},
+                                                     {"--rate", "fast"},
+                                                     {"--demo-size", "1T"},
+                                                     {"--demo-size=", ""},
+                                                     {"--bind="},
+                                                     {"--verbose"},
+                                                     {"--demo-size", "99999999999999999999"},
+                                                     {"--rate", "17179869184G"}};
   for (const auto& arguments : bad) {
     SCOPED_TRACE(::testing::PrintToString(arguments));
     EXPECT_THROW(ParseCommandLine(arguments), UsageError);
@@ -95,9 +102,9 @@ TEST(ServiceExecutable, PrintsItsAddressWhenReadyAndStopsCleanlyOnSigterm) {
   auto answer = client.Get("/downloader.php/index/info?id=1");
   ASSERT_TRUE(answer);
   EXPECT_EQ(nlohmann::json::parse(answer->body)["code"], 200);
-  auto logged = client.Post("/downloader.php/index/log",
-                            httplib::MultipartFormDataItems{{"downloader_id", "1", "", ""}, {"event", "5", "", ""},
-                                                            {"uuid", "x", "", ""}});
+  auto logged = client.Post(
+      "/downloader.php/index/log",
+      httplib::MultipartFormDataItems{{"downloader_id", "1", "", ""}, {"event", "5", "", ""}, {"uuid", "x", "", ""}});
   ASSERT_TRUE(logged);
   const nlohmann::json event = nlohmann::json::parse(ReadLine(out[0]));
   EXPECT_EQ(event["event"], "5");

@@ -27,8 +27,8 @@ TEST_F(InfoRequest, KnownIdAnswersNameAndPageAddressOnThisService) {
   EXPECT_EQ(answer->status, 200);
   EXPECT_EQ(answer->get_header_value("Content-Type"), "application/json");
   const json body = json::parse(answer->body);
-  const json expected = {{"code", 200},
-                         {"data", {{"name", "Tarnel 演示安装包"}, {"url1", service().BaseUrl() + "/pages/1/index.html"}}}};
+  const json expected = {
+      {"code", 200}, {"data", {{"name", "Tarnel 演示安装包"}, {"url1", service().BaseUrl() + "/pages/1/index.html"}}}};
   EXPECT_EQ(body, expected);
 
   auto page = client().Get(PathOf(body["data"]["url1"], service().BaseUrl()));
@@ -40,11 +40,11 @@ TEST_F(InfoRequest, KnownIdAnswersNameAndPageAddressOnThisService) {
 
 TEST_F(InfoRequest, UnknownMissingOrMalformedIdAnswers404) {
   StartService();
-  for (const char* target : {"/downloader.php/index/info?id=2", "/downloader.php/index/info?id=",
-                             "/downloader.php/index/info", "/downloader.php/index/info?id=abc",
-                             "/downloader.php/index/info?id=1a", "/downloader.php/index/info?id=-1",
-                             "/downloader.php/index/info?id=+1", "/downloader.php/index/info?id=%201",
-                             "/downloader.php/index/info?id=18446744073709551617"}) {
+  for (const char* target :
+       {"/downloader.php/index/info?id=2", "/downloader.php/index/info?id=", "/downloader.php/index/info",
+        "/downloader.php/index/info?id=abc", "/downloader.php/index/info?id=1a", "/downloader.php/index/info?id=-1",
+        "/downloader.php/index/info?id=+1", "/downloader.php/index/info?id=%201",
+        "/downloader.php/index/info?id=18446744073709551617"}) {
     SCOPED_TRACE(target);
     auto answer = client().Get(target);
     ASSERT_TRUE(answer);

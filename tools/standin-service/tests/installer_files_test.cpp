@@ -1,9 +1,9 @@
 // Installer files under /files/: whole files, ranges, the folder, pacing.
+#include <sys/wait.h>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -56,11 +56,11 @@ TEST_F(InstallerFiles, RangeRequestsAnswer206WithExactlyTheRequestedBytes) {
     std::size_t length;
     const char* content_range;
   };
-  for (const Case& c : {Case{"bytes=10-19", 10, 10, "bytes 10-19/100000"},
-                        Case{"bytes=99990-", 99990, 10, "bytes 99990-99999/100000"},
-                        Case{"bytes=-5", 99995, 5, "bytes 99995-99999/100000"},
-                        Case{"bytes=99998-5000000", 99998, 2, "bytes 99998-99999/100000"},
-                        Case{"bytes=-200000", 0, 100000, "bytes 0-99999/100000"}}) {
+  for (const Case& c :
+       {Case{"bytes=10-19", 10, 10, "bytes 10-19/100000"}, Case{"bytes=99990-", 99990, 10, "bytes 99990-99999/100000"},
+        Case{"bytes=-5", 99995, 5, "bytes 99995-99999/100000"},
+        Case{"bytes=99998-5000000", 99998, 2, "bytes 99998-99999/100000"},
+        Case{"bytes=-200000", 0, 100000, "bytes 0-99999/100000"}}) {
     SCOPED_TRACE(c.range);
     auto part = client().Get(kDemoPath, {{"Range", c.range}});
     ASSERT_TRUE(part);

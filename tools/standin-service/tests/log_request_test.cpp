@@ -67,8 +67,10 @@ TEST_F(LogRequest, RecordsThePartsInArrivalOrderAndAppendsOneFlushedLinePerEvent
   EXPECT_EQ(second->status, 200);
 
   const std::string file = ReadWholeFile(options.log_file);
-  EXPECT_EQ(file.rfind(R"({"downloader_id":"7","event":"5","uuid":"u-1","parts":["downloader_id","event","uuid"],"time":")", 0),
-            0u)
+  EXPECT_EQ(
+      file.rfind(R"({"downloader_id":"7","event":"5","uuid":"u-1","parts":["downloader_id","event","uuid"],"time":")",
+                 0),
+      0u)
       << file;
   const std::vector<json> lines = JsonLines(file);
   ASSERT_EQ(lines.size(), 2u);

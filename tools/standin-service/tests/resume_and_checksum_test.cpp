@@ -8,8 +8,8 @@
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <openssl/evp.h>
+#include <nlohmann/json.hpp>
 
 #include "catalog.h"
 #include "command_line.h"
@@ -58,10 +58,11 @@ Fetched CurlGet(const std::string& url, const std::vector<std::string>& headers 
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, list);
   curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, +[](char* data, size_t, size_t n, void* out) {
-    static_cast<std::string*>(out)->append(data, n);
-    return n;
-  });
+  curl_easy_setopt(
+      curl, CURLOPT_WRITEFUNCTION, +[](char* data, size_t, size_t n, void* out) {
+        static_cast<std::string*>(out)->append(data, n);
+        return n;
+      });
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &fetched.body);
   fetched.result = curl_easy_perform(curl);
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &fetched.status);
@@ -208,12 +209,12 @@ TEST_F(Checksums, CatalogueGivesAChecksumOrAskedForOneToBeComputed) {
   const std::string tool(70000, 'x');
   WriteTempFile("files/tool.bin", tool);
   const std::string given(64, 'A');
-  const auto catalog = WriteTempFile("catalog.json", json{{"packages",
-                                                           {{{"id", 1}, {"name", "Given"}, {"sha256", given}},
-                                                            {{"id", 2}, {"name", "Auto"}, {"installer", "tool.bin"},
-                                                             {"sha256", "auto"}},
-                                                            {{"id", 3}, {"name", "None"}}}}}
-                                                         .dump());
+  const auto catalog =
+      WriteTempFile("catalog.json", json{{"packages",
+                                          {{{"id", 1}, {"name", "Given"}, {"sha256", given}},
+                                           {{"id", 2}, {"name", "Auto"}, {"installer", "tool.bin"}, {"sha256", "auto"}},
+                                           {{"id", 3}, {"name", "None"}}}}}
+                                        .dump());
   ServiceOptions options;
   options.catalog_file = catalog;
   options.files_dir = temp() / "files";
@@ -245,9 +246,7 @@ TEST_F(Checksums, AChangedFileLosesItsDigestHeader) {
 }
 
 TEST(CatalogChecksum, MalformedChecksumsAreRefused) {
-  const auto load = [](const json& package) {
-    return Catalog::FromJson(json{{"packages", json::array({package})}});
-  };
+  const auto load = [](const json& package) { return Catalog::FromJson(json{{"packages", json::array({package})}}); };
   EXPECT_THROW(load({{"id", 1u}, {"name", "n"}, {"sha256", std::string(63, 'a')}}), CatalogError);
   EXPECT_THROW(load({{"id", 1u}, {"name", "n"}, {"sha256", std::string(64, 'g')}}), CatalogError);
   EXPECT_THROW(load({{"id", 1u}, {"name", "n"}, {"sha256", 5}}), CatalogError);

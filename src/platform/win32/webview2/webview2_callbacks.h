@@ -5,14 +5,12 @@
 
 namespace tarnel::platform::win32::webview2 {
 
-using EnvironmentCompletedCallback =
-    ComCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler,
-                ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandlerVtbl, kIidEnvironmentCompletedHandler,
-                HRESULT, ICoreWebView2Environment*>;
-using ControllerCompletedCallback =
-    ComCallback<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler,
-                ICoreWebView2CreateCoreWebView2ControllerCompletedHandlerVtbl, kIidControllerCompletedHandler, HRESULT,
-                ICoreWebView2Controller*>;
+using EnvironmentCompletedCallback = ComCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler,
+                                                 ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandlerVtbl,
+                                                 kIidEnvironmentCompletedHandler, HRESULT, ICoreWebView2Environment*>;
+using ControllerCompletedCallback = ComCallback<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler,
+                                                ICoreWebView2CreateCoreWebView2ControllerCompletedHandlerVtbl,
+                                                kIidControllerCompletedHandler, HRESULT, ICoreWebView2Controller*>;
 using WebMessageReceivedCallback =
     ComCallback<ICoreWebView2WebMessageReceivedEventHandler, ICoreWebView2WebMessageReceivedEventHandlerVtbl,
                 kIidWebMessageReceivedEventHandler, ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs*>;

@@ -49,9 +49,9 @@ struct ICoreWebView2NavigationStartingEventHandler;
 constexpr std::size_t SlotOffset(std::size_t slot) { return slot * sizeof(void*); }
 
 #define TARNEL_COM_METHOD(name, ...) HRESULT(STDMETHODCALLTYPE* name)(__VA_ARGS__)
-#define TARNEL_IUNKNOWN_SLOTS(Interface)                                 \
-  TARNEL_COM_METHOD(QueryInterface, Interface*, REFIID, void**);         \
-  ULONG(STDMETHODCALLTYPE* AddRef)(Interface*);                          \
+#define TARNEL_IUNKNOWN_SLOTS(Interface)                         \
+  TARNEL_COM_METHOD(QueryInterface, Interface*, REFIID, void**); \
+  ULONG(STDMETHODCALLTYPE* AddRef)(Interface*);                  \
   ULONG(STDMETHODCALLTYPE* Release)(Interface*)
 
 // {4E8A3389-C9D8-4BD2-B6B5-124FEE6CC14D}
@@ -120,8 +120,7 @@ struct ICoreWebView2NavigationStartingEventHandler {
 static_assert(offsetof(ICoreWebView2NavigationStartingEventHandlerVtbl, Invoke) == SlotOffset(3));
 
 // {B96D755E-0319-4E92-A296-23436F46A1FC}
-inline constexpr GUID kIidEnvironment = {
-    0xb96d755e, 0x0319, 0x4e92, {0xa2, 0x96, 0x23, 0x43, 0x6f, 0x46, 0xa1, 0xfc}};
+inline constexpr GUID kIidEnvironment = {0xb96d755e, 0x0319, 0x4e92, {0xa2, 0x96, 0x23, 0x43, 0x6f, 0x46, 0xa1, 0xfc}};
 struct ICoreWebView2EnvironmentVtbl {
   TARNEL_IUNKNOWN_SLOTS(ICoreWebView2Environment);
   TARNEL_COM_METHOD(CreateCoreWebView2Controller, ICoreWebView2Environment*, HWND,
@@ -133,11 +132,9 @@ struct ICoreWebView2Environment {
 static_assert(offsetof(ICoreWebView2EnvironmentVtbl, CreateCoreWebView2Controller) == SlotOffset(3));
 
 // {4D00C0D1-9434-4EB6-8078-8697A560334F}
-inline constexpr GUID kIidController = {
-    0x4d00c0d1, 0x9434, 0x4eb6, {0x80, 0x78, 0x86, 0x97, 0xa5, 0x60, 0x33, 0x4f}};
+inline constexpr GUID kIidController = {0x4d00c0d1, 0x9434, 0x4eb6, {0x80, 0x78, 0x86, 0x97, 0xa5, 0x60, 0x33, 0x4f}};
 // {C979903E-D4CA-4228-92EB-47EE3FA96EAB}: ICoreWebView2Controller2.
-inline constexpr GUID kIidController2 = {
-    0xc979903e, 0xd4ca, 0x4228, {0x92, 0xeb, 0x47, 0xee, 0x3f, 0xa9, 0x6e, 0xab}};
+inline constexpr GUID kIidController2 = {0xc979903e, 0xd4ca, 0x4228, {0x92, 0xeb, 0x47, 0xee, 0x3f, 0xa9, 0x6e, 0xab}};
 struct ICoreWebView2ControllerVtbl {
   TARNEL_IUNKNOWN_SLOTS(ICoreWebView2Controller);
   TARNEL_COM_METHOD(get_IsVisible, ICoreWebView2Controller*, BOOL*);
@@ -347,9 +344,9 @@ using CreateEnvironmentWithOptionsFunction = HRESULT(STDMETHODCALLTYPE*)(
 // loader calls once it has found the runtime: whether to join a browser
 // process already running for the same data folder, the runtime's kind (0 for
 // an installed one), the data folder, options, the handler.
-using CreateRuntimeEnvironmentFunction = HRESULT(STDMETHODCALLTYPE*)(
-    bool join_running_instance, int runtime_kind, PCWSTR user_data_folder, IUnknown* options,
-    ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler);
+using CreateRuntimeEnvironmentFunction =
+    HRESULT(STDMETHODCALLTYPE*)(bool join_running_instance, int runtime_kind, PCWSTR user_data_folder,
+                                IUnknown* options, ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler);
 // The runtime kind of an installed (Evergreen) runtime.
 inline constexpr int kInstalledRuntime = 0;
 

@@ -37,8 +37,8 @@ void WebView2Environment::CreateController(ControllerCompleted completed) {
     schedule([done = std::exchange(*pending, nullptr), make = std::move(make)] { done(make()); });
   };
   const WebView2Context context = context_;
-  ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler = ControllerCompletedCallback::Create(
-      [deliver, context](HRESULT result, ICoreWebView2Controller* created) {
+  ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler =
+      ControllerCompletedCallback::Create([deliver, context](HRESULT result, ICoreWebView2Controller* created) {
         ComPtr<ICoreWebView2Controller> controller = ComPtr<ICoreWebView2Controller>::Share(created);
         ComPtr<ICoreWebView2> view;
         if (SUCCEEDED(result) && controller &&

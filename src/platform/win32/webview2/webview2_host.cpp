@@ -56,8 +56,8 @@ void RetryOrFail(const std::shared_ptr<EnvironmentRequest>& request, HRESULT res
 void Start(const std::shared_ptr<EnvironmentRequest>& request) {
   if (!request->completed) return;
   ++request->attempts;
-  ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler = EnvironmentCompletedCallback::Create(
-      [request](HRESULT result, ICoreWebView2Environment* created) {
+  ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler =
+      EnvironmentCompletedCallback::Create([request](HRESULT result, ICoreWebView2Environment* created) {
         if (FAILED(result) || created == nullptr) {
           RetryOrFail(request, FAILED(result) ? result : E_POINTER);
           return;
@@ -83,8 +83,7 @@ void Start(const std::shared_ptr<EnvironmentRequest>& request) {
 WebView2BrowserPlatform::WebView2BrowserPlatform(std::function<HWND()> parent_window, UiScheduler schedule,
                                                  OpenInBrowser open_in_browser,
                                                  std::function<void()> on_runtime_missing,
-                                                 EnvironmentFactory create_environment,
-                                                 DelayedScheduler schedule_later)
+                                                 EnvironmentFactory create_environment, DelayedScheduler schedule_later)
     : context_{std::move(parent_window), std::move(schedule), std::move(open_in_browser)},
       onRuntimeMissing_(std::move(on_runtime_missing)),
       createEnvironment_(std::move(create_environment)),

@@ -24,8 +24,8 @@ namespace tarnel::platform::win32::webview2 {
 // Starts creating an environment whose browser data live in
 // `user_data_folder`; `handler` is invoked with the outcome unless the start
 // itself fails (a failed HRESULT).
-using EnvironmentFactory = std::function<HRESULT(
-    const std::wstring& user_data_folder, ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler)>;
+using EnvironmentFactory = std::function<HRESULT(const std::wstring& user_data_folder,
+                                                 ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler)>;
 
 // Runs a task on the UI thread after a pause; called on the UI thread.
 using DelayedScheduler = std::function<void(std::chrono::milliseconds, std::function<void()>)>;

@@ -101,8 +101,8 @@ std::wstring LoaderDllPath(const std::wstring& executable_folder) {
 std::wstring FolderNameForKey(const std::string& key) {
   std::string name;
   for (char c : key) {
-    bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
-                c == '_';
+    bool keep =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
     name += keep ? c : '_';
   }
   if (name.size() > kMaxKeyFolderLength) name.resize(kMaxKeyFolderLength);

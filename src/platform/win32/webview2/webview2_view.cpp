@@ -49,8 +49,7 @@ WebView2View::WebView2View(ComPtr<ICoreWebView2> view, UiScheduler schedule, Ope
   std::shared_ptr<State> state = state_;
   ICoreWebView2NavigationStartingEventHandler* navigation = NavigationStartingCallback::Create(
       [state](ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs* args) { OnNavigationStarting(state, args); });
-  navigationRegistered_ =
-      SUCCEEDED(view_->lpVtbl->add_NavigationStarting(view_.Get(), navigation, &navigationToken_));
+  navigationRegistered_ = SUCCEEDED(view_->lpVtbl->add_NavigationStarting(view_.Get(), navigation, &navigationToken_));
   navigation->lpVtbl->Release(navigation);
 
   ICoreWebView2NewWindowRequestedEventHandler* newWindow = NewWindowRequestedCallback::Create(

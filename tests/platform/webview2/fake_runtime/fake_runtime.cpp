@@ -33,9 +33,10 @@ void Remember(PCWSTR user_data_folder) {
 
 extern "C" {
 
-__declspec(dllexport) HRESULT STDMETHODCALLTYPE CreateCoreWebView2EnvironmentWithOptions(
-    PCWSTR browser_executable_folder, PCWSTR user_data_folder, ICoreWebView2EnvironmentOptions* options,
-    ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
+__declspec(dllexport) HRESULT STDMETHODCALLTYPE
+    CreateCoreWebView2EnvironmentWithOptions(PCWSTR browser_executable_folder, PCWSTR user_data_folder,
+                                             ICoreWebView2EnvironmentOptions* options,
+                                             ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
   ++record.loaderCalls;
   record.hadBrowserFolder = browser_executable_folder != nullptr;
   record.hadOptions = options != nullptr;
@@ -44,9 +45,10 @@ __declspec(dllexport) HRESULT STDMETHODCALLTYPE CreateCoreWebView2EnvironmentWit
   return S_OK;
 }
 
-__declspec(dllexport) HRESULT STDMETHODCALLTYPE CreateWebViewEnvironmentWithOptionsInternal(
-    bool join_running_instance, int runtime_kind, PCWSTR user_data_folder, IUnknown* options,
-    ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
+__declspec(dllexport) HRESULT STDMETHODCALLTYPE
+    CreateWebViewEnvironmentWithOptionsInternal(bool join_running_instance, int runtime_kind, PCWSTR user_data_folder,
+                                                IUnknown* options,
+                                                ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
   ++record.runtimeCalls;
   record.joinRunningInstance = join_running_instance;
   record.runtimeKind = runtime_kind;
