@@ -4,7 +4,7 @@
 # glib-networking gives GIO the proxy resolvers that follow the desktop's
 # settings and the proxy environment variables (GIO alone always goes direct).
 # llvm brings llvm-symbolizer, which names the functions in sanitizer and
-# fuzzer reports.
+# fuzzer reports; clang-format checks the layout of the sources.
 set -euo pipefail
 
 PACKAGES=(
@@ -14,7 +14,7 @@ PACKAGES=(
   libgtk-3-dev libwebkit2gtk-4.1-dev glib-networking
   xvfb xauth x11-utils xdotool imagemagick openssl curl fonts-wqy-microhei openbox
   libxtst-dev dbus-daemon
-  clang libclang-rt-14-dev llvm
+  clang libclang-rt-14-dev llvm clang-format
 )
 
 missing=()

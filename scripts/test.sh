@@ -10,6 +10,9 @@ bash scripts/install-deps.sh
 jobs=2
 export GSETTINGS_BACKEND=memory
 
+echo "== source layout =="
+bash scripts/format.sh --check
+
 echo "== normal build =="
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNEL_WERROR=ON
 cmake --build build -j"$jobs"
