@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "fake_runtime/fake_runtime_record.h"
 #include "platform/win32/webview2/com_callback.h"
 #include "platform/win32/webview2/webview2_callbacks.h"
 #include "platform/win32/webview2/webview2_paths.h"
@@ -67,21 +68,11 @@ TEST(WebView2LoaderTest, PlatformOverTheRealLoaderReportsMissingRuntime) {
 }
 
 // What the fake runtime DLL recorded, read from the copy loaded from `path`.
-struct FakeRecord {
-  int loaderCalls;
-  int runtimeCalls;
-  bool joinRunningInstance;
-  int runtimeKind;
-  bool hadOptions;
-  bool hadBrowserFolder;
-  wchar_t userDataFolder[512];
-};
-
-const FakeRecord* RecordOf(const std::wstring& path) {
+const FakeRuntimeRecord* RecordOf(const std::wstring& path) {
   HMODULE module = GetModuleHandleW(path.c_str());
   if (module == nullptr) return nullptr;
-  using Reader = const FakeRecord* (*)();
-  return reinterpret_cast<Reader>(reinterpret_cast<void*>(GetProcAddress(module, "FakeRuntimeRecord")))();
+  using Reader = const FakeRuntimeRecord* (*)();
+  return reinterpret_cast<Reader>(reinterpret_cast<void*>(GetProcAddress(module, "FakeRuntimeRecordOf")))();
 }
 
 void CompleteWith(const std::wstring& path, HRESULT result) {
@@ -141,7 +132,7 @@ TEST_F(LoaderChainTest, TheLoaderBesideTheExecutableComesFirst) {
       Start(LoaderEnvironmentFactory(withLoader_, [this] { return FindRuntime(); }), L"C:\\data \u4e2d");
   EXPECT_EQ(started, S_OK);
   EXPECT_EQ(completed, HRESULT_FROM_WIN32(ERROR_BUSY));
-  const FakeRecord* loader = RecordOf(loader_);
+  const FakeRuntimeRecord* loader = RecordOf(loader_);
   ASSERT_NE(loader, nullptr);
   EXPECT_EQ(loader->loaderCalls, 1);
   EXPECT_FALSE(loader->hadBrowserFolder);
@@ -157,7 +148,7 @@ TEST_F(LoaderChainTest, WithoutALoaderTheInstalledRuntimeIsStartedDirectly) {
       Start(LoaderEnvironmentFactory(withoutLoader_, [this] { return FindRuntime(); }), L"C:\\data");
   EXPECT_EQ(started, S_OK);
   EXPECT_EQ(completed, E_ABORT);
-  const FakeRecord* runtime = RecordOf(runtime_);
+  const FakeRuntimeRecord* runtime = RecordOf(runtime_);
   ASSERT_NE(runtime, nullptr);
   EXPECT_EQ(runtime->runtimeCalls, 1);
   EXPECT_EQ(runtime->loaderCalls, 0);

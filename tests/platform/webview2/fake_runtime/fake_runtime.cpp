@@ -6,22 +6,14 @@
 
 #include <cwchar>
 
+#include "fake_runtime_record.h"
+
 using tarnel::platform::win32::webview2::ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler;
 using tarnel::platform::win32::webview2::ICoreWebView2EnvironmentOptions;
 
 namespace {
 
-struct Record {
-  int loaderCalls;
-  int runtimeCalls;
-  bool joinRunningInstance;
-  int runtimeKind;
-  bool hadOptions;
-  bool hadBrowserFolder;
-  wchar_t userDataFolder[512];
-};
-
-Record record;
+FakeRuntimeRecord record;
 HRESULT completion = E_FAIL;
 
 void Remember(PCWSTR user_data_folder) {
@@ -59,7 +51,7 @@ __declspec(dllexport) HRESULT STDMETHODCALLTYPE
 }
 
 // For the tests: what was recorded, and the result of the next completions.
-__declspec(dllexport) const Record* FakeRuntimeRecord() { return &record; }
+__declspec(dllexport) const FakeRuntimeRecord* FakeRuntimeRecordOf() { return &record; }
 __declspec(dllexport) void FakeRuntimeCompleteWith(HRESULT result) { completion = result; }
 
 }  // extern "C"
