@@ -132,6 +132,9 @@ FirstShow WatchFirstShow(const std::string& name, int width, int height, std::ch
       window = None;
       continue;
     }
+    if (result.sizedMs == 0 && attributes.width == width && attributes.height == height) {
+      result.sizedMs = MsBetween(start, Clock::now());
+    }
     // The part of the window on screen, if it is mapped and shown.
     const int left = std::max(x, 0);
     const int top = std::max(y, 0);
@@ -176,7 +179,8 @@ FirstShow WatchFirstShow(const std::string& name, int width, int height, std::ch
     if (whole && LooksPainted(pixels.data(), w, h)) {
       if (result.paintedMs == 0) result.paintedMs = MsBetween(start, read);
     } else {
-      ++result.unpainted;
+      if (result.unpainted++ == 0) result.firstUnpaintedMs = MsBetween(*visibleAt, read);
+      result.lastUnpaintedMs = MsBetween(*visibleAt, read);
     }
   }
   XCloseDisplay(display);

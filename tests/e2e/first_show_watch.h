@@ -12,9 +12,13 @@ struct FirstShow {
   bool shown = false;       // the window came on screen within the time allowed
   int samples = 0;          // screen reads from then on
   int unpainted = 0;        // of them, reads where the window was not the page
+  double sizedMs = 0;       // start of the watch to the window at the page's size, on screen or not
   double visibleMs = 0;     // start of the watch to the window on screen
   double paintedMs = 0;     // start of the watch to the first read showing the page
   double largestGapMs = 0;  // the longest time between two reads
+  // When unpainted reads happened, from the window coming on screen.
+  double firstUnpaintedMs = 0;
+  double lastUnpaintedMs = 0;
 };
 
 // What a read of the window's pixels shows. An unpainted window is one

@@ -25,7 +25,7 @@ int GtkDialogWindow::DoModal(IMessageTarget& target) {
   shown_ = false;
   iconifyOnShow_ = false;
   revealOnCenter_ = false;
-  revealGate_.reset();
+  CancelReveal();
   capturing_ = false;
   state_ = static_cast<GdkWindowState>(0);
   sizeSent_ = false;
@@ -92,7 +92,7 @@ void GtkDialogWindow::CreateWindow() {
 }
 
 void GtkDialogWindow::DestroyWindow() {
-  revealGate_.reset();
+  CancelReveal();
   ReleaseCapture();
   if (handle_) {
     handle_->Destroy();  // queued and later posts are dropped from now on
@@ -181,7 +181,7 @@ gboolean GtkDialogWindow::OnGrabBroken(GtkWidget*, GdkEventGrabBroken*, gpointer
 void GtkDialogWindow::OnDestroy(GtkWidget*, gpointer data) {
   // Only reached when something else destroys the window: end the run.
   auto* self = static_cast<GtkDialogWindow*>(data);
-  self->revealGate_.reset();
+  self->CancelReveal();
   self->window_ = nullptr;
   self->capturing_ = false;
   if (!self->ended_) self->EndDialog(IDCANCEL);

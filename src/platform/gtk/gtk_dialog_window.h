@@ -16,10 +16,10 @@
 // off screen and ShowWindow(SW_SHOWMINNOACTIVE) iconifies it without focus.
 // A window manager keeps it as a taskbar button; without one it is mapped off
 // screen. The first CenterWindow after such a start centres, deiconifies and
-// presents it. Without a window manager it first lets the page paint at the
-// new size off screen (PaintGate) and brings that content along as the
-// window's X background, so that its first frame on screen is the page, not a
-// blank window (gtk_dialog_window_reveal.cpp).
+// presents it, once WebKit has painted a picture of the page at the new size:
+// the window comes into view covered by it until the view has painted the
+// page itself (PagePicture, PageCover), so that its first frame on screen is
+// the page, not a blank window (gtk_dialog_window_reveal.cpp).
 #include <gtk/gtk.h>
 
 #include <chrono>
@@ -29,7 +29,8 @@
 
 #include "platform/dialog_window.h"
 #include "platform/geometry_tracker.h"
-#include "platform/gtk/paint_gate.h"
+#include "platform/gtk/page_cover.h"
+#include "platform/gtk/page_picture.h"
 
 namespace tarnel::platform::gtk {
 
@@ -96,12 +97,15 @@ class GtkDialogWindow final : public IDialogWindow {
   // Shown, not iconified and on a monitor: dialogs can centre on it.
   bool IsInView();
   // The first show after an out-of-sight start (gtk_dialog_window_reveal.cpp):
-  // at `target` once the page has painted at its size; Reveal does it at once.
+  // at `target` once there is a picture of the page at its size; Reveal does
+  // it at once.
   void RevealWhenPainted(const Rect& target);
   void Reveal(const Rect& target);
   // Carries out a reveal still waiting for the page, where it was headed.
   void RevealNow();
-  bool HasWindowManager() const;
+  bool RevealPending() const;
+  // Drops whatever of the first show is still waiting, the cover included.
+  void CancelReveal();
 
   GtkWidget* window_ = nullptr;
   std::shared_ptr<WindowHandle> handle_;
@@ -111,10 +115,11 @@ class GtkDialogWindow final : public IDialogWindow {
 
   GeometryTracker geometry_;
   std::string title_;
-  bool shown_ = false;                     // the first show has happened
-  bool iconifyOnShow_ = false;             // iconified before the first show
-  bool revealOnCenter_ = false;            // the first CenterWindow brings the window into view
-  std::unique_ptr<PaintGate> revealGate_;  // that first show, waiting for the page's paint
+  bool shown_ = false;                          // the first show has happened
+  bool iconifyOnShow_ = false;                  // iconified before the first show
+  bool revealOnCenter_ = false;                 // the first CenterWindow brings the window into view
+  std::unique_ptr<PagePicture> revealPicture_;  // that first show, waiting for a picture of the page
+  std::unique_ptr<PageCover> pageCover_;        // the picture over the window until the page paints
   Rect revealTarget_;
   bool capturing_ = false;
   GdkWindowState state_ = static_cast<GdkWindowState>(0);

@@ -111,7 +111,7 @@ void GtkDialogWindow::CenterWindow() {
   if (window_ == nullptr) return;
   const Rect current = geometry_.Current(Clock::now());
   const Rect centred = CenteredInWorkArea(current, WorkAreaFor(current));
-  if (revealOnCenter_ || revealGate_) {
+  if (revealOnCenter_ || RevealPending()) {
     // The first centring after an out-of-sight start brings the window into view.
     revealOnCenter_ = false;
     RevealWhenPainted(centred);

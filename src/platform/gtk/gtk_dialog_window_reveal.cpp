@@ -1,54 +1,69 @@
 // The first show of the main window after its out-of-sight start.
 //
-// Without a window manager the window is mapped off screen, where WebKit
-// renders normally: the page paints at its size first, and the window comes
-// on screen with that content as its X background, so that its first frame
-// is the page, never an unpainted window. A window manager would pull a
-// deiconified off-screen window back on screen where it is, and WebKit does
-// not render an iconified one: there the window is shown at once.
+// Out of sight (iconified under a window manager, off screen without one)
+// WebKit shows nothing of the page, and once in view it takes a while to
+// paint it: the window would come on screen blank. So WebKit first paints a
+// picture of the page at the window's new size, and the window comes into
+// view with that picture as its X background and drawn over it until the
+// view has painted the page itself (PagePicture, PageCover): its first frame
+// on screen is the page, never an unpainted window.
 #include <gdk/gdkx.h>
 
-#include "platform/gtk/content_background.h"
 #include "platform/gtk/gtk_dialog_window.h"
 
 namespace tarnel::platform::gtk {
 namespace {
 
-// A page that takes longer to paint than this is shown as it is.
+// A page that has no picture by then is shown as it is.
 constexpr std::chrono::milliseconds kLongestWait{5000};
+// The view painting the page itself, once in view, takes no longer than this.
+constexpr std::chrono::milliseconds kLongestCover{3000};
 
 }  // namespace
 
-bool GtkDialogWindow::HasWindowManager() const {
-  GdkScreen* screen = gtk_widget_get_screen(window_);
-  return GDK_IS_X11_SCREEN(screen) && g_strcmp0(gdk_x11_screen_get_window_manager_name(screen), "unknown") != 0;
-}
-
 void GtkDialogWindow::RevealWhenPainted(const Rect& target) {
   GtkWidget* child = gtk_bin_get_child(GTK_BIN(window_));
-  if (child == nullptr || !shown_ || HasWindowManager()) {
+  revealPicture_.reset();
+  if (child == nullptr || !shown_) {
     Reveal(target);
     return;
   }
   revealTarget_ = target;
-  gtk_window_deiconify(GTK_WINDOW(window_));  // still off screen
   const int scale = Scale();
-  revealGate_ = std::make_unique<PaintGate>(child, target.Width() / scale, target.Height() / scale, kLongestWait,
-                                            [this] { RevealNow(); });
+  const int width = target.Width() / scale;
+  const int height = target.Height() / scale;
+  revealPicture_ = std::make_unique<PagePicture>(
+      child, width, height, kLongestWait, [this, child, width, height](CairoSurfacePtr picture) {
+        revealPicture_.reset();
+        pageCover_ = std::make_unique<PageCover>(window_, child, std::move(picture), width, height, kLongestCover);
+        Reveal(revealTarget_);
+      });
+}
+
+bool GtkDialogWindow::RevealPending() const { return revealPicture_ != nullptr; }
+
+void GtkDialogWindow::CancelReveal() {
+  revealPicture_.reset();
+  pageCover_.reset();
 }
 
 void GtkDialogWindow::RevealNow() {
-  if (!revealGate_) return;
-  revealGate_.reset();
+  if (!RevealPending()) return;
+  revealPicture_.reset();
   Reveal(revealTarget_);
 }
 
 void GtkDialogWindow::Reveal(const Rect& target) {
-  // What was drawn out of sight shows from the window's first frame on screen.
-  if (shown_ && !HasWindowManager()) HoldContentAsBackground(window_);
   PlaceWindow(target, true, false);
-  iconifyOnShow_ = false;
   GtkWindow* window = GTK_WINDOW(window_);
+  if (pageCover_ && pageCover_->Covering()) {
+    // GTK still knows the window at the size it last heard of and would have
+    // it mapped at that size first: it comes into view at its final one.
+    const int scale = Scale();
+    gdk_window_move_resize(gtk_widget_get_window(window_), target.left / scale, target.top / scale,
+                           target.Width() / scale, target.Height() / scale);
+  }
+  iconifyOnShow_ = false;
   gtk_window_set_focus_on_map(window, TRUE);
   gtk_window_deiconify(window);
   if (shown_) gtk_window_present(window);

@@ -7,10 +7,14 @@
 namespace tarnel::platform::gtk {
 namespace {
 
-// Resolves after the second animation frame from now. Run in a script world
-// of its own, so the page neither sees nor disturbs it.
-constexpr char kTwoFrames[] =
-    "return new Promise(resolve => requestAnimationFrame(() => requestAnimationFrame(() => resolve(true))));";
+// Resolves after the fourth animation frame from now: the second renders a
+// frame at the view's size, and WebKit starts rendering a frame only once the
+// view has shown the one before, so by the fourth that frame has reached the
+// view. Run in a script world of its own, so the page neither sees nor
+// disturbs it.
+constexpr char kFrames[] =
+    "return new Promise(resolve => { let left = 4; const next = () => --left > 0 ? requestAnimationFrame(next) : "
+    "resolve(true); requestAnimationFrame(next); });";
 constexpr char kWorld[] = "tarnel-paint-gate";
 
 }  // namespace
@@ -58,7 +62,7 @@ void PaintGate::RunFrames() {
     return;
   }
   auto* call = new FramesCall{this, GObjectPtr<GCancellable>(G_CANCELLABLE(g_object_ref(cancellable_.get())))};
-  webkit_web_view_call_async_javascript_function(WEBKIT_WEB_VIEW(view_.get()), kTwoFrames, -1, nullptr, kWorld, nullptr,
+  webkit_web_view_call_async_javascript_function(WEBKIT_WEB_VIEW(view_.get()), kFrames, -1, nullptr, kWorld, nullptr,
                                                  cancellable_.get(), OnFramesRun, call);
 }
 

@@ -1,13 +1,12 @@
 #pragma once
 // Tells when a web view has painted a frame of its page at a given size, so
-// that a window held out of sight comes into view with the page already drawn
-// instead of as a blank rectangle.
+// that what stands in for the page until then (PageCover) can go.
 //
-// The steps: the view's allocation reaches the size; the page runs two
-// animation frames (the second only after a frame at that size was rendered);
-// the view draws once more after that, showing the new frame. A time limit
-// ends the wait anyway, so a stalled page or a view that cannot draw never
-// keeps the window away.
+// The steps: the view's allocation reaches the size; the page runs four
+// animation frames (by the second a frame at that size was rendered, and
+// WebKit renders the next only once the view has shown it); the view draws
+// once more after that. A time limit ends the wait anyway, so a stalled page
+// or a view that cannot draw never keeps the page from showing.
 //
 // UI thread only. `done` runs at most once, later on the main loop, never
 // inside the constructor; destroying the gate first means it never runs.
