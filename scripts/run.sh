@@ -97,6 +97,16 @@ primary_button() {
 read -r bx by <<< "$(primary_button)"
 echo "Download button at $bx,$by"
 xdotool mousemove --sync "$bx" "$by" click 1
+# Until the browser view has painted the page itself, the window shows the
+# picture of the page it came on screen with: wait for the page to change.
+import -window root -crop "${geometry}" +repage "$demo/.before-click.png"
+for _ in $(seq 100); do
+  changed=$(import -window root -crop "${geometry}" +repage png:- |
+    compare -metric AE png:- "$demo/.before-click.png" null: 2>&1 || true)
+  [ "${changed%% *}" -gt 1000 ] 2>/dev/null && break
+  sleep 0.1
+done
+rm -f "$demo/.before-click.png"
 sleep 1
 import -window root "$demo/2-downloading.png"
 for _ in $(seq 300); do [ -f "$demo/home/Downloads/tarnel-demo-setup.sh" ] && break; sleep 0.1; done

@@ -8,14 +8,11 @@ namespace tarnel::platform::gtk {
 
 PageCover::PageCover(GtkWidget* window, GtkWidget* view, CairoSurfacePtr picture, int width, int height,
                      std::chrono::milliseconds limit)
-    : window_(GTK_WIDGET(g_object_ref(window))), view_(GTK_WIDGET(g_object_ref(view))), picture_(std::move(picture)) {
+    : window_(GTK_WIDGET(g_object_ref(window))), picture_(std::move(picture)) {
   if (!picture_) return;
   HoldPictureAsBackground(window_.get(), picture_.get());
   drawSignal_ =
       SignalConnection(window_.get(), g_signal_connect_after(window_.get(), "draw", G_CALLBACK(OnDraw), this));
-  // Before the view's own handlers, which keep the clicks they take.
-  buttonSignal_ = Connect(view_.get(), "button-press-event", OnInput, this);
-  keySignal_ = Connect(window_.get(), "key-press-event", OnInput, this);
   gate_ = std::make_unique<PaintGate>(view, width, height, limit, [this] { Lift(); });
 }
 
@@ -26,8 +23,6 @@ PageCover::~PageCover() {
 
 void PageCover::Lift() {
   drawSignal_.Disconnect();
-  buttonSignal_.Disconnect();
-  keySignal_.Disconnect();
   picture_.reset();
   gtk_widget_queue_draw(window_.get());
 }
@@ -42,12 +37,6 @@ gboolean PageCover::OnDraw(GtkWidget*, cairo_t* cr, gpointer self) {
   cairo_paint(cr);
   cairo_restore(cr);
   return FALSE;
-}
-
-gboolean PageCover::OnInput(GtkWidget*, GdkEvent*, gpointer self) {
-  auto* cover = static_cast<PageCover*>(self);
-  if (cover->picture_) cover->Lift();
-  return FALSE;  // the event goes on to the page
 }
 
 }  // namespace tarnel::platform::gtk

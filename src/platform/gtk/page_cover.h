@@ -6,8 +6,9 @@
 // in which WebKit rendered nothing: its first frames would be blank. With the
 // picture as the window's X background and drawn over everything the window
 // draws, its first frame on screen and every one after is the page; once the
-// view has painted (PaintGate) the cover goes and the view shows through. A
-// click or key press lifts it at once: what the user acts on is what shows.
+// view has painted (PaintGate) the cover goes and the view shows through.
+// Clicks and keys reach the page meanwhile; lifting the cover for them would
+// show a blank view until that paint.
 //
 // UI thread only; X11 only for the background.
 #include <gtk/gtk.h>
@@ -36,14 +37,10 @@ class PageCover {
  private:
   void Lift();
   static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
-  static gboolean OnInput(GtkWidget* widget, GdkEvent* event, gpointer self);
 
   GObjectPtr<GtkWidget> window_;
-  GObjectPtr<GtkWidget> view_;  // held, so that signals can always be disconnected
   CairoSurfacePtr picture_;
   SignalConnection drawSignal_;
-  SignalConnection buttonSignal_;
-  SignalConnection keySignal_;
   std::unique_ptr<PaintGate> gate_;
 };
 

@@ -124,22 +124,6 @@ TEST(PageCover, DrawsThePictureOverTheWindowUntilTheViewHasPaintedItself) {
   ASSERT_TRUE(RunLoopUntil([&] { return !cover.Covering(); }, 20000));
   EXPECT_EQ(DrawnPixel(page.window, 80, 50), 0x00ff00u);
 
-  // A click on the page or a key press lifts the cover at once.
-  for (const GdkEventType type : {GDK_BUTTON_PRESS, GDK_KEY_PRESS}) {
-    PageCover again(page.window, page.view, RedPicture(), 160, 100, 20s);
-    ASSERT_TRUE(again.Covering());
-    GdkEvent* event = gdk_event_new(type);
-    GtkWidget* target = type == GDK_BUTTON_PRESS ? page.view : page.window;
-    reinterpret_cast<GdkEventAny*>(event)->window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(target)));
-    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
-    gdk_event_set_device(event, type == GDK_BUTTON_PRESS ? gdk_seat_get_pointer(seat) : gdk_seat_get_keyboard(seat));
-    if (type == GDK_BUTTON_PRESS) event->button.button = 1;
-    gtk_widget_event(target, event);
-    gdk_event_free(event);
-    EXPECT_FALSE(again.Covering()) << "event type " << type;
-    EXPECT_EQ(DrawnPixel(page.window, 80, 50), 0x00ff00u);
-  }
-
   // Without a picture there is nothing to cover.
   PageCover none(page.window, page.view, nullptr, 160, 100, 20s);
   EXPECT_FALSE(none.Covering());
