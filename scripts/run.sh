@@ -107,7 +107,7 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 rm -f "$demo/.before-click.png"
-sleep 1
+sleep 0.3
 import -window root "$demo/2-downloading.png"
 for _ in $(seq 300); do [ -f "$demo/home/Downloads/tarnel-demo-setup.sh" ] && break; sleep 0.1; done
 sleep 0.5
