@@ -87,7 +87,7 @@ std::string Capture(const std::vector<std::string>& argv, const std::map<std::st
   return output;
 }
 
-VirtualDisplay::VirtualDisplay(const std::string& log) {
+VirtualDisplay::VirtualDisplay(const std::string& log, const std::string& screen) {
   int fds[2];
   if (pipe(fds) != 0) throw std::runtime_error("pipe");
   posix_spawn_file_actions_t actions;
@@ -96,9 +96,8 @@ VirtualDisplay::VirtualDisplay(const std::string& log) {
   posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   // -noreset: by default the server resets whenever its last client leaves,
   // and a client connecting during the reset cannot open the display.
-  pid_ = Spawn(
-      {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"},
-      {}, &actions);
+  pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp", "-noreset"},
+               {}, &actions);
   posix_spawn_file_actions_destroy(&actions);
   close(fds[1]);
   std::string number;

@@ -27,8 +27,9 @@ std::string XwinInfo(const std::string& display, const std::vector<std::string>&
 
 class VirtualDisplay {
  public:
-  // Xvfb -displayfd, 1280x1024x24; its messages go to `log`.
-  explicit VirtualDisplay(const std::string& log = "/dev/null");
+  // Xvfb -displayfd with one screen of `screen` (WxHxDepth); its messages go
+  // to `log`.
+  explicit VirtualDisplay(const std::string& log = "/dev/null", const std::string& screen = "1280x1024x24");
   ~VirtualDisplay();
   const std::string& name() const { return name_; }  // ":N"
 

@@ -5,6 +5,7 @@
 #include <X11/extensions/shape.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <set>
@@ -95,6 +96,23 @@ bool LooksPainted(const unsigned* pixels, int width, int height) {
   return false;
 }
 
+double DifferentShare(const std::vector<unsigned>& a, const std::vector<unsigned>& b) {
+  if (a.empty() || a.size() != b.size()) return 1;
+  constexpr int kLittle = 48;
+  std::size_t different = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    for (int shift = 0; shift <= 16; shift += 8) {
+      const int x = static_cast<int>((a[i] >> shift) & 0xffu);
+      const int y = static_cast<int>((b[i] >> shift) & 0xffu);
+      if (std::abs(x - y) > kLittle) {
+        ++different;
+        break;
+      }
+    }
+  }
+  return static_cast<double>(different) / static_cast<double>(a.size());
+}
+
 FirstShow WatchFirstShow(const std::string& name, int width, int height, std::chrono::milliseconds timeout,
                          std::chrono::milliseconds watch) {
   FirstShow result;
@@ -115,6 +133,8 @@ FirstShow WatchFirstShow(const std::string& name, int width, int height, std::ch
   std::optional<Clock::time_point> lastRead;
   Window window = None;
   std::vector<unsigned> pixels;
+  std::vector<unsigned> firstPainted;
+  std::vector<unsigned> lastPainted;
   while (Clock::now() < deadline) {
     if (window == None || !visibleAt) {
       window = FindTarnel(display, root, 3).value_or(None);
@@ -177,13 +197,18 @@ FirstShow WatchFirstShow(const std::string& name, int width, int height, std::ch
     // The page at its final size, whole on screen, many colours.
     const bool whole = attributes.width == width && attributes.height == height && w == width && h == height;
     if (whole && LooksPainted(pixels.data(), w, h)) {
-      if (result.paintedMs == 0) result.paintedMs = MsBetween(start, read);
+      if (result.paintedMs == 0) {
+        result.paintedMs = MsBetween(start, read);
+        firstPainted = pixels;
+      }
+      lastPainted.swap(pixels);  // kept without a copy; the next read refills `pixels`
     } else {
       if (result.unpainted++ == 0) result.firstUnpaintedMs = MsBetween(*visibleAt, read);
       result.lastUnpaintedMs = MsBetween(*visibleAt, read);
     }
   }
   XCloseDisplay(display);
+  if (!firstPainted.empty()) result.firstFrameDifference = DifferentShare(firstPainted, lastPainted);
   return result;
 }
 

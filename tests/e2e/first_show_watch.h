@@ -5,6 +5,7 @@
 // page from one showing an unpainted window.
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace tarnel::e2e {
 
@@ -16,6 +17,10 @@ struct FirstShow {
   double visibleMs = 0;     // start of the watch to the window on screen
   double paintedMs = 0;     // start of the watch to the first read showing the page
   double largestGapMs = 0;  // the longest time between two reads
+  // The share of pixels of the first read showing the page that differ
+  // clearly from the last read: 0 when the window first showed the page as
+  // it goes on to look, large for a picture at the wrong place or scale.
+  double firstFrameDifference = 0;
   // When unpainted reads happened, from the window coming on screen.
   double firstUnpaintedMs = 0;
   double lastUnpaintedMs = 0;
@@ -25,6 +30,10 @@ struct FirstShow {
 // colour (a browser or window background before the page's first paint);
 // the page has many. `pixels` are 0xRRGGBB, row by row.
 bool LooksPainted(const unsigned* pixels, int width, int height);
+
+// The share of pixels in which `a` and `b` (0xRRGGBB, the same size) differ
+// by more than a little in any channel.
+double DifferentShare(const std::vector<unsigned>& a, const std::vector<unsigned>& b);
 
 // Watches `display` for the top-level window of class "Tarnel" reaching
 // `width` x `height`, up to `timeout` for it to come on screen and then for

@@ -87,7 +87,18 @@ void PagePicture::OnSnapshot(GObject* source, GAsyncResult* result, gpointer dat
   CairoSurfacePtr picture(webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(source), result, &error));
   const GErrorPtr owned(error);
   if (g_cancellable_is_cancelled(call->cancellable.get())) return;  // the taker is gone or done
-  call->taker->Finish(std::move(picture));
+  PagePicture* taker = call->taker;
+  if (picture && cairo_surface_get_type(picture.get()) == CAIRO_SURFACE_TYPE_IMAGE) {
+    // The picture stands for the view's logical size: at a window scale
+    // above 1 it has more pixels than that, whatever scale WebKit gave it.
+    const int pixelsWide = cairo_image_surface_get_width(picture.get());
+    const int pixelsHigh = cairo_image_surface_get_height(picture.get());
+    if (pixelsWide > 0 && pixelsHigh > 0) {
+      cairo_surface_set_device_scale(picture.get(), static_cast<double>(pixelsWide) / taker->width_,
+                                     static_cast<double>(pixelsHigh) / taker->height_);
+    }
+  }
+  taker->Finish(std::move(picture));
 }
 
 gboolean PagePicture::OnLimit(gpointer self) {

@@ -28,7 +28,8 @@ using CairoSurfacePtr = std::unique_ptr<cairo_surface_t, CairoSurfaceDeleter>;
 class PagePicture {
  public:
   // `done` gets the picture, or null when none came within `limit` or the
-  // view is not a web view.
+  // view is not a web view. The picture's device scale maps it onto `width` x
+  // `height` logical pixels.
   PagePicture(GtkWidget* view, int width, int height, std::chrono::milliseconds limit,
               std::function<void(CairoSurfacePtr)> done);
   ~PagePicture();
