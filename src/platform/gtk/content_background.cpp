@@ -16,22 +16,23 @@ void ClearBackground(GdkWindow* window) {
   XSetWindowBackgroundPixmap(GDK_WINDOW_XDISPLAY(window), GDK_WINDOW_XID(window), None);
 }
 
-// Makes what `paint` draws the window's X background for kHoldMs.
-template <typename Paint>
-void HoldAsBackground(GtkWidget* widget, Paint paint) {
+}  // namespace
+
+void HoldPictureAsBackground(GtkWidget* widget, cairo_surface_t* picture) {
   GdkWindow* window = widget != nullptr ? gtk_widget_get_window(widget) : nullptr;
   if (window == nullptr || !GDK_IS_X11_WINDOW(window)) return;
   const int width = gtk_widget_get_allocated_width(widget);
   const int height = gtk_widget_get_allocated_height(widget);
   if (width <= 0 || height <= 0) return;
-  // A pixmap like the window's, with the content drawn into it.
+  // A pixmap like the window's, with the picture drawn into it.
   cairo_surface_t* surface = gdk_window_create_similar_surface(window, CAIRO_CONTENT_COLOR, width, height);
   if (cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_XLIB) {
     cairo_surface_destroy(surface);
     return;
   }
   cairo_t* cr = cairo_create(surface);
-  paint(cr);
+  cairo_set_source_surface(cr, picture, 0, 0);
+  cairo_paint(cr);
   cairo_destroy(cr);
   cairo_surface_flush(surface);
   // The server keeps its own reference to a background pixmap.
@@ -45,15 +46,6 @@ void HoldAsBackground(GtkWidget* widget, Paint paint) {
         return G_SOURCE_REMOVE;
       },
       g_object_ref(window), g_object_unref);
-}
-
-}  // namespace
-
-void HoldPictureAsBackground(GtkWidget* widget, cairo_surface_t* picture) {
-  HoldAsBackground(widget, [picture](cairo_t* cr) {
-    cairo_set_source_surface(cr, picture, 0, 0);
-    cairo_paint(cr);
-  });
 }
 
 }  // namespace tarnel::platform::gtk
