@@ -229,12 +229,12 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     std::string_view keyName = Trim(key);
     std::string target = profile_storage::ResolveLink(file);
     std::string content;
-    switch (profile_storage::ReadWhole(target, content)) {
-      case ReadStatus::kError: return false;
-      case ReadStatus::kMissing: return profile_storage::Replace(target, Edit({}, sectionName, keyName, value));
-      case ReadStatus::kOk: return profile_storage::Replace(target, Edit(content, sectionName, keyName, value));
-    }
-    return false;
+    if (profile_storage::ReadWhole(target, content) == ReadStatus::kError) return false;
+    // A file that grew past the bound would no longer be read at all, the
+    // value written with it lost; such a write leaves the file as it is.
+    const std::string updated = Edit(content, sectionName, keyName, value);
+    if (updated.size() > profile_storage::kMaxFileBytes) return false;
+    return profile_storage::Replace(target, updated);
   } catch (...) {
     return false;
   }

@@ -3,7 +3,8 @@
 // and the profile writer promise: a number id makes the info address, values
 // come back cut to 259 UTF-16 units, the file is left alone when it has an
 // identifier, and a written identifier reads back with only that one line
-// changed and no temporary file left beside it.
+// changed and no temporary file left beside it; the file is rewritten unless
+// the identifier would take it past the size bound.
 //
 // The file lives in a private folder made once per process under $TMPDIR (or
 // /tmp) and is removed after every input; the folder goes at exit.
@@ -154,6 +155,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(after == input, "a file with an identifier is left alone");
   } else if (size > platform::profile_storage::kMaxFileBytes) {
     Check(after == input, "an oversized file is left alone");
+  } else if (after == input) {
+    // Refused only when the identifier's line would take the file past the
+    // bound: a section header, the line and line ends add at most this much.
+    constexpr size_t kMostAdded = sizeof "\r\n[user]\r\nuuid=\r\n" - 1 + 32;
+    Check(size + kMostAdded > platform::profile_storage::kMaxFileBytes, "identifier written when it fits");
   } else {
     // The identifier was written: it reads back, the other values stay, and
     // only the identifier's line changed.

@@ -243,6 +243,25 @@ TEST_F(ProfileFile, WriteRefusesTextThatWouldBreakTheFile) {
   EXPECT_EQ(FolderEntries(dir_.path()), std::set<std::string>{"config.ini"});
 }
 
+TEST_F(ProfileFile, WriteThatWouldTakeTheFilePastItsBoundLeavesItAlone) {
+  // A file just under the bound, one the reader still reads: the entry fits
+  // exactly, one byte more and the grown file would no longer be readable.
+  const std::string head = "[root]\ndownloader_id=3\n;";
+  const std::string entry = "[user]\nuuid=v\n";
+  const size_t bound = 64 * 1024;
+  const std::string fits = head + std::string(bound - head.size() - 1 - entry.size(), 'x') + "\n";
+  WriteFile(file_, fits);
+  EXPECT_TRUE(WritePrivateProfileString("user", "uuid", "v", file_));
+  EXPECT_EQ(ReadFile(file_).size(), bound);
+  EXPECT_EQ(GetPrivateProfileString("user", "uuid", "<default>", file_), "v");
+
+  WriteFile(file_, fits);
+  EXPECT_FALSE(WritePrivateProfileString("user", "uuid", "vv", file_));
+  EXPECT_EQ(ReadFile(file_), fits);
+  EXPECT_EQ(GetPrivateProfileInt("root", "downloader_id", 0, file_), 3u);
+  EXPECT_EQ(FolderEntries(dir_.path()), std::set<std::string>{"config.ini"});
+}
+
 TEST_F(ProfileFile, WriteFailsWhenTheFileIsAFolder) {
   std::filesystem::create_directory(file_);
   EXPECT_FALSE(WritePrivateProfileString("user", "uuid", "v", file_));

@@ -194,6 +194,19 @@ TEST_F(Config, OversizedFileReadsAsAnEmptyProfileWithoutWriting) {
   EXPECT_EQ(ReadFile(file_), content + "x");
 }
 
+TEST_F(Config, FileTooNearItsBoundForTheIdentifierKeepsItInMemoryOnly) {
+  // Written, the identifier would take the file past what is read as a
+  // profile, and the downloader id with it.
+  std::string content = "[root]\ndownloader_id=12\n;";
+  content += std::string(64 * 1024 - 10 - content.size(), 'x');
+  const ConfigValues values = LoadFrom(content);
+  EXPECT_EQ(values.downloaderId, 12u);
+  EXPECT_EQ(values.uuid, "GEN-1");
+  EXPECT_TRUE(values.uuidGenerated);
+  EXPECT_EQ(ReadFile(file_), content);
+  EXPECT_EQ(Load().downloaderId, 12u);
+}
+
 TEST_F(Config, EmptyGeneratorFallsBackToGenerateUuid) {
   ConfigValues values = ReadConfig(file_, kBase, {});
   EXPECT_EQ(values.uuid.size(), 32u);
