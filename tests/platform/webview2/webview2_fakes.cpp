@@ -88,6 +88,17 @@ FakeWebView::FakeWebView(FakeSettings* settings_object)
             SelfOf<FakeWebView>(v)->navigations.emplace_back(uri);
             return S_OK;
           };
+          t.ExecuteScript = [](ICoreWebView2* v, LPCWSTR script,
+                               ICoreWebView2ExecuteScriptCompletedHandler* h) -> HRESULT {
+            FakeWebView* self = SelfOf<FakeWebView>(v);
+            self->scripts.emplace_back(script);
+            if (FAILED(self->script_result)) return self->script_result;
+            if (!self->scripts_wait) return h->lpVtbl->Invoke(h, S_OK, self->script_answer.c_str());
+            ReleaseHandler(self->script_handler);
+            h->lpVtbl->AddRef(h);
+            self->script_handler = h;
+            return S_OK;
+          };
           t.PostWebMessageAsJson = [](ICoreWebView2* v, LPCWSTR json) -> HRESULT {
             SelfOf<FakeWebView>(v)->posted_json.emplace_back(json);
             return S_OK;
@@ -159,9 +170,15 @@ void FakeWebView::RaiseNavigationStarting(ICoreWebView2NavigationStartingEventAr
   if (navigation_handler != nullptr) navigation_handler->lpVtbl->Invoke(navigation_handler, Get(), args);
 }
 
+void FakeWebView::CompleteScript(HRESULT result, const wchar_t* json) {
+  if (script_handler == nullptr) return;
+  script_handler->lpVtbl->Invoke(script_handler, result, json);
+  ReleaseHandler(script_handler);
+}
+
 int FakeWebView::HandlersHeld() const {
   return (message_handler != nullptr ? 1 : 0) + (new_window_handler != nullptr ? 1 : 0) +
-         (navigation_handler != nullptr ? 1 : 0);
+         (navigation_handler != nullptr ? 1 : 0) + (script_handler != nullptr ? 1 : 0);
 }
 
 // ---- controller ----

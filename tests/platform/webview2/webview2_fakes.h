@@ -111,6 +111,8 @@ class FakeWebView : public FakeUnknown<FakeWebView, ICoreWebView2> {
   void RaiseWebMessage(ICoreWebView2WebMessageReceivedEventArgs* args);
   void RaiseNewWindow(ICoreWebView2NewWindowRequestedEventArgs* args);
   void RaiseNavigationStarting(ICoreWebView2NavigationStartingEventArgs* args);
+  // Runs the completion of the last script still pending, then lets it go.
+  void CompleteScript(HRESULT result, const wchar_t* json);
   // Handlers the runtime side still holds.
   int HandlersHeld() const;
 
@@ -120,6 +122,13 @@ class FakeWebView : public FakeUnknown<FakeWebView, ICoreWebView2> {
   ICoreWebView2WebMessageReceivedEventHandler* message_handler = nullptr;
   ICoreWebView2NewWindowRequestedEventHandler* new_window_handler = nullptr;
   ICoreWebView2NavigationStartingEventHandler* navigation_handler = nullptr;
+  // Scripts run, in order. A script completes inside the call with
+  // script_answer unless scripts_wait; then it waits for CompleteScript.
+  std::vector<std::wstring> scripts;
+  HRESULT script_result = S_OK;
+  bool scripts_wait = false;
+  std::wstring script_answer = L"null";
+  ICoreWebView2ExecuteScriptCompletedHandler* script_handler = nullptr;
   int message_registrations = 0;
   int removals = 0;
 };

@@ -53,7 +53,7 @@ class WebView2HostTest : public ::testing::Test {
           events_.push_back("runtime missing");
           ++missing_;
         },
-        std::move(factory));
+        std::move(factory), later_);
   }
 
   // A factory completing at once (inside the call) with `result` and the fake environment.
@@ -94,6 +94,8 @@ class WebView2HostTest : public ::testing::Test {
   }
 
   FakeScheduler scheduler_;
+  // What the host asks to run after a pause; empty: no delayed runs.
+  DelayedScheduler later_;
   FakeSettings settings_;
   FakeWebView view_{&settings_};
   FakeController controller_{&view_, true};

@@ -17,6 +17,9 @@ using WebMessageReceivedCallback =
 using NewWindowRequestedCallback =
     ComCallback<ICoreWebView2NewWindowRequestedEventHandler, ICoreWebView2NewWindowRequestedEventHandlerVtbl,
                 kIidNewWindowRequestedEventHandler, ICoreWebView2*, ICoreWebView2NewWindowRequestedEventArgs*>;
+using ExecuteScriptCallback =
+    ComCallback<ICoreWebView2ExecuteScriptCompletedHandler, ICoreWebView2ExecuteScriptCompletedHandlerVtbl,
+                kIidExecuteScriptCompletedHandler, HRESULT, LPCWSTR>;
 using NavigationStartingCallback =
     ComCallback<ICoreWebView2NavigationStartingEventHandler, ICoreWebView2NavigationStartingEventHandlerVtbl,
                 kIidNavigationStartingEventHandler, ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs*>;

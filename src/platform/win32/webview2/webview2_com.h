@@ -44,6 +44,7 @@ struct ICoreWebView2CreateCoreWebView2ControllerCompletedHandler;
 struct ICoreWebView2WebMessageReceivedEventHandler;
 struct ICoreWebView2NewWindowRequestedEventHandler;
 struct ICoreWebView2NavigationStartingEventHandler;
+struct ICoreWebView2ExecuteScriptCompletedHandler;
 
 // The slot's byte offset in a table: IUnknown holds slots 0 to 2.
 constexpr std::size_t SlotOffset(std::size_t slot) { return slot * sizeof(void*); }
@@ -118,6 +119,19 @@ struct ICoreWebView2NavigationStartingEventHandler {
   const ICoreWebView2NavigationStartingEventHandlerVtbl* lpVtbl;
 };
 static_assert(offsetof(ICoreWebView2NavigationStartingEventHandlerVtbl, Invoke) == SlotOffset(3));
+
+// {49511172-CC67-4BCA-9923-137112F4C4CC}
+inline constexpr GUID kIidExecuteScriptCompletedHandler = {
+    0x49511172, 0xcc67, 0x4bca, {0x99, 0x23, 0x13, 0x71, 0x12, 0xf4, 0xc4, 0xcc}};
+struct ICoreWebView2ExecuteScriptCompletedHandlerVtbl {
+  TARNEL_IUNKNOWN_SLOTS(ICoreWebView2ExecuteScriptCompletedHandler);
+  // The script's result as JSON ("null" for undefined); errorCode fails when the script could not run.
+  TARNEL_COM_METHOD(Invoke, ICoreWebView2ExecuteScriptCompletedHandler*, HRESULT, LPCWSTR);
+};
+struct ICoreWebView2ExecuteScriptCompletedHandler {
+  const ICoreWebView2ExecuteScriptCompletedHandlerVtbl* lpVtbl;
+};
+static_assert(offsetof(ICoreWebView2ExecuteScriptCompletedHandlerVtbl, Invoke) == SlotOffset(3));
 
 // {B96D755E-0319-4E92-A296-23436F46A1FC}
 inline constexpr GUID kIidEnvironment = {0xb96d755e, 0x0319, 0x4e92, {0xa2, 0x96, 0x23, 0x43, 0x6f, 0x46, 0xa1, 0xfc}};
@@ -213,7 +227,7 @@ struct ICoreWebView2Vtbl {
   TARNEL_COM_METHOD(remove_ProcessFailed, ICoreWebView2*, EventRegistrationToken);
   TARNEL_COM_METHOD(AddScriptToExecuteOnDocumentCreated, ICoreWebView2*, LPCWSTR, IUnknown*);
   TARNEL_COM_METHOD(RemoveScriptToExecuteOnDocumentCreated, ICoreWebView2*, LPCWSTR);
-  TARNEL_COM_METHOD(ExecuteScript, ICoreWebView2*, LPCWSTR, IUnknown*);
+  TARNEL_COM_METHOD(ExecuteScript, ICoreWebView2*, LPCWSTR, ICoreWebView2ExecuteScriptCompletedHandler*);
   TARNEL_COM_METHOD(CapturePreview, ICoreWebView2*, int, IUnknown*, IUnknown*);
   TARNEL_COM_METHOD(Reload, ICoreWebView2*);
   TARNEL_COM_METHOD(PostWebMessageAsJson, ICoreWebView2*, LPCWSTR);
@@ -242,6 +256,7 @@ static_assert(offsetof(ICoreWebView2Vtbl, Navigate) == SlotOffset(5));
 static_assert(offsetof(ICoreWebView2Vtbl, add_NavigationStarting) == SlotOffset(7));
 static_assert(offsetof(ICoreWebView2Vtbl, remove_NavigationStarting) == SlotOffset(8));
 static_assert(offsetof(ICoreWebView2Vtbl, add_FrameNavigationCompleted) == SlotOffset(19));
+static_assert(offsetof(ICoreWebView2Vtbl, ExecuteScript) == SlotOffset(29));
 static_assert(offsetof(ICoreWebView2Vtbl, PostWebMessageAsJson) == SlotOffset(32));
 static_assert(offsetof(ICoreWebView2Vtbl, add_WebMessageReceived) == SlotOffset(34));
 static_assert(offsetof(ICoreWebView2Vtbl, remove_WebMessageReceived) == SlotOffset(35));

@@ -8,12 +8,17 @@ namespace tarnel::platform::win32::webview2 {
 
 WebView2Controller::WebView2Controller(ComPtr<ICoreWebView2Controller> controller, ComPtr<ICoreWebView2> view,
                                        const WebView2Context& context)
-    : controller_(std::move(controller)),
-      view_(std::make_shared<WebView2View>(std::move(view), context.schedule, context.open_in_browser)) {
+    : controller_(std::move(controller)) {
   controller_->lpVtbl->put_IsVisible(controller_.Get(), TRUE);
+  SetBackground setBackground;
   if (ComPtr<ICoreWebView2Controller2> controller2 = controller_.Query<ICoreWebView2Controller2>(kIidController2)) {
     controller2->lpVtbl->put_DefaultBackgroundColor(controller2.Get(), kDefaultBackground);
+    setBackground = [controller2](COREWEBVIEW2_COLOR colour) {
+      controller2->lpVtbl->put_DefaultBackgroundColor(controller2.Get(), colour);
+    };
   }
+  view_ = std::make_shared<WebView2View>(std::move(view), context.schedule, context.open_in_browser,
+                                         std::move(setBackground), context.schedule_later);
 }
 
 WebView2Controller::~WebView2Controller() {

@@ -14,20 +14,23 @@
 
 namespace tarnel::platform::win32::webview2 {
 
-// What the page shows before its first paint: opaque white, the page's own
-// background, so a slow load never flashes another colour.
+// What the browser shows before the page's first paint: opaque white, the
+// background of a page without one of its own, so a slow load never flashes
+// another colour. Once the page runs, its own background takes over.
 inline constexpr COREWEBVIEW2_COLOR kDefaultBackground{255, 255, 255, 255};
 
 struct WebView2Context {
   std::function<HWND()> parent_window;
   UiScheduler schedule;
   OpenInBrowser open_in_browser;
+  DelayedScheduler schedule_later;
 };
 
 class WebView2Controller final : public IWebController {
  public:
   // Shows the controller and sets the default background (when the runtime
-  // has ICoreWebView2Controller2) before anything is navigated.
+  // has ICoreWebView2Controller2) before anything is navigated; the view
+  // later sets the page's own.
   WebView2Controller(ComPtr<ICoreWebView2Controller> controller, ComPtr<ICoreWebView2> view,
                      const WebView2Context& context);
   ~WebView2Controller() override;

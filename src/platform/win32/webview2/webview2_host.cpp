@@ -84,10 +84,9 @@ WebView2BrowserPlatform::WebView2BrowserPlatform(std::function<HWND()> parent_wi
                                                  OpenInBrowser open_in_browser,
                                                  std::function<void()> on_runtime_missing,
                                                  EnvironmentFactory create_environment, DelayedScheduler schedule_later)
-    : context_{std::move(parent_window), std::move(schedule), std::move(open_in_browser)},
+    : context_{std::move(parent_window), std::move(schedule), std::move(open_in_browser), std::move(schedule_later)},
       onRuntimeMissing_(std::move(on_runtime_missing)),
-      createEnvironment_(std::move(create_environment)),
-      scheduleLater_(std::move(schedule_later)) {}
+      createEnvironment_(std::move(create_environment)) {}
 
 std::optional<std::wstring> WebView2BrowserPlatform::UserDataFolderForKey() const {
   const std::optional<std::wstring> localAppData = LocalAppDataFolder();
@@ -101,7 +100,7 @@ void WebView2BrowserPlatform::CreateEnvironment(EnvironmentCompleted completed) 
   request->context = context_;
   request->onMissing = onRuntimeMissing_;
   request->create = createEnvironment_;
-  request->later = scheduleLater_;
+  request->later = context_.schedule_later;
   request->folder = UserDataFolderForKey().value_or(std::wstring());
   request->completed = std::move(completed);
   if (!request->create) {

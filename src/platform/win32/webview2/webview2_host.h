@@ -27,9 +27,6 @@ namespace tarnel::platform::win32::webview2 {
 using EnvironmentFactory = std::function<HRESULT(const std::wstring& user_data_folder,
                                                  ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler)>;
 
-// Runs a task on the UI thread after a pause; called on the UI thread.
-using DelayedScheduler = std::function<void(std::chrono::milliseconds, std::function<void()>)>;
-
 // How many times environment creation is tried when it starts but fails.
 inline constexpr int kEnvironmentAttempts = 3;
 // The pause before the next try after `failed_attempts` failures.
@@ -54,7 +51,6 @@ class WebView2BrowserPlatform final : public IBrowserPlatform {
   WebView2Context context_;
   std::function<void()> onRuntimeMissing_;
   EnvironmentFactory createEnvironment_;
-  DelayedScheduler scheduleLater_;
   std::string key_;
 };
 

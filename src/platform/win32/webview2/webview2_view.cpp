@@ -2,7 +2,9 @@
 
 #include <iostream>
 #include <optional>
+#include <utility>
 
+#include "platform/page_background.h"
 #include "platform/url_rules.h"
 #include "platform/wide_text.h"
 #include "platform/win32/webview2/com_string.h"
@@ -40,10 +42,13 @@ void WebView2Settings::PutAreDefaultContextMenusEnabled(bool enabled) {
   if (settings_) settings_->lpVtbl->put_AreDefaultContextMenusEnabled(settings_.Get(), enabled ? TRUE : FALSE);
 }
 
-WebView2View::WebView2View(ComPtr<ICoreWebView2> view, UiScheduler schedule, OpenInBrowser open_in_browser)
-    : view_(std::move(view)),
-      settings_(SettingsOf(view_.Get())),
-      state_(std::make_shared<State>(State{std::move(schedule), std::move(open_in_browser), {}, {}, false})) {
+WebView2View::WebView2View(ComPtr<ICoreWebView2> view, UiScheduler schedule, OpenInBrowser open_in_browser,
+                           SetBackground set_background, DelayedScheduler later)
+    : view_(std::move(view)), settings_(SettingsOf(view_.Get())), state_(std::make_shared<State>()) {
+  state_->schedule = std::move(schedule);
+  state_->open_in_browser = std::move(open_in_browser);
+  state_->set_background = std::move(set_background);
+  state_->later = std::move(later);
   if (!view_) return;
   // Registered before the first navigation, so that none escapes the policy.
   std::shared_ptr<State> state = state_;
@@ -63,6 +68,8 @@ WebView2View::~WebView2View() { Detach(); }
 void WebView2View::Detach() {
   state_->detached = true;
   state_->receivers.clear();
+  state_->held.clear();
+  state_->set_background = nullptr;
   if (!view_) return;
   if (navigationRegistered_) view_->lpVtbl->remove_NavigationStarting(view_.Get(), navigationToken_);
   if (newWindowRegistered_) view_->lpVtbl->remove_NewWindowRequested(view_.Get(), newWindowToken_);
@@ -92,7 +99,9 @@ void WebView2View::AddWebMessageReceived(WebMessageReceived handler) {
   if (messageRegistered_) return;
   std::shared_ptr<State> state = state_;
   ICoreWebView2WebMessageReceivedEventHandler* message = WebMessageReceivedCallback::Create(
-      [state](ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs* args) { OnWebMessageReceived(state, args); });
+      [state](ICoreWebView2* sender, ICoreWebView2WebMessageReceivedEventArgs* args) {
+        OnWebMessageReceived(state, sender, args);
+      });
   messageRegistered_ = SUCCEEDED(view_->lpVtbl->add_WebMessageReceived(view_.Get(), message, &messageToken_));
   message->lpVtbl->Release(message);
 }
@@ -144,7 +153,7 @@ void WebView2View::OnNewWindowRequested(const std::shared_ptr<State>& state,
   }
 }
 
-void WebView2View::OnWebMessageReceived(const std::shared_ptr<State>& state,
+void WebView2View::OnWebMessageReceived(const std::shared_ptr<State>& state, ICoreWebView2* sender,
                                         ICoreWebView2WebMessageReceivedEventArgs* args) {
   if (args == nullptr || state->detached) return;
   LPWSTR rawSource = nullptr;
@@ -166,12 +175,64 @@ void WebView2View::OnWebMessageReceived(const std::shared_ptr<State>& state,
     return;
   }
   if (!state->schedule) return;
-  state->schedule([state, message = std::move(message)] {
-    if (state->detached) return;
-    // A receiver may add another: iterate over a copy.
-    const std::vector<WebMessageReceived> receivers = state->receivers;
-    for (const WebMessageReceived& receiver : receivers) receiver(message);
+  if (state->background == Background::kUnread && state->set_background && sender != nullptr) {
+    state->held.push_back(std::move(message));
+    ReadBackground(state, sender);
+    return;
+  }
+  if (state->background == Background::kReading) {
+    state->held.push_back(std::move(message));
+    return;
+  }
+  Deliver(state, {std::move(message)});
+}
+
+void WebView2View::Deliver(const std::shared_ptr<State>& state, std::vector<std::optional<std::string>> messages) {
+  state->schedule([state, messages = std::move(messages)] {
+    for (const std::optional<std::string>& message : messages) {
+      if (state->detached) return;
+      // A receiver may add another: iterate over a copy.
+      const std::vector<WebMessageReceived> receivers = state->receivers;
+      for (const WebMessageReceived& receiver : receivers) receiver(message);
+    }
   });
+}
+
+void WebView2View::ReadBackground(const std::shared_ptr<State>& state, ICoreWebView2* view) {
+  state->background = Background::kReading;
+  ICoreWebView2ExecuteScriptCompletedHandler* handler =
+      ExecuteScriptCallback::Create([state](HRESULT result, LPCWSTR json) {
+        std::optional<OpaqueColour> colour;
+        if (SUCCEEDED(result) && json != nullptr) colour = PageBackgroundFromJson(WideToUtf8(json));
+        state->schedule([state, colour] {
+          if (state->detached) return;
+          // Late too: the colour still serves every later resize.
+          if (colour && state->set_background) {
+            state->set_background(COREWEBVIEW2_COLOR{255, colour->red, colour->green, colour->blue});
+          }
+          if (state->background == Background::kReading) ReleaseHeld(state);
+        });
+      });
+  const std::wstring script = Utf8ToWide(kPageBackgroundScript);
+  const HRESULT started = view->lpVtbl->ExecuteScript(view, script.c_str(), handler);
+  handler->lpVtbl->Release(handler);
+  if (FAILED(started)) {
+    std::cerr << "tarnel: could not read the page's background colour (0x" << std::hex << started << std::dec << ")\n";
+    ReleaseHeld(state);
+    return;
+  }
+  // The page's messages never wait on a script that does not answer.
+  if (state->later) {
+    state->later(kBackgroundWait, [state] {
+      if (state->detached || state->background != Background::kReading) return;
+      ReleaseHeld(state);
+    });
+  }
+}
+
+void WebView2View::ReleaseHeld(const std::shared_ptr<State>& state) {
+  state->background = Background::kRead;
+  Deliver(state, std::exchange(state->held, {}));
 }
 
 }  // namespace tarnel::platform::win32::webview2

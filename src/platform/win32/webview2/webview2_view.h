@@ -7,8 +7,15 @@
 // opened here, and page messages are taken only from documents of that
 // origin. Page messages and hand-overs reach their receivers through the UI
 // scheduler, never inside the runtime's event call. UI thread only.
+//
+// The page's first message (it asks for its window size, which brings the
+// window into view) waits until the page's background colour has been read
+// and handed to `set_background`, at most kBackgroundWait; messages arriving
+// meanwhile follow it in order.
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +29,13 @@ namespace tarnel::platform::win32::webview2 {
 using UiScheduler = std::function<void(std::function<void()>)>;
 // Opens an address in the desktop's default browser.
 using OpenInBrowser = std::function<void(const std::string& url)>;
+// Runs a task on the UI thread after a pause; called on the UI thread.
+using DelayedScheduler = std::function<void(std::chrono::milliseconds, std::function<void()>)>;
+// Makes a colour the browser's default background.
+using SetBackground = std::function<void(COREWEBVIEW2_COLOR)>;
+
+// The longest the page's first message waits for its background colour.
+inline constexpr std::chrono::milliseconds kBackgroundWait{250};
 
 class WebView2Settings final : public IWebViewSettings {
  public:
@@ -39,7 +53,10 @@ class WebView2Settings final : public IWebViewSettings {
 
 class WebView2View final : public IWebView {
  public:
-  WebView2View(ComPtr<ICoreWebView2> view, UiScheduler schedule, OpenInBrowser open_in_browser);
+  // Without `set_background` messages are never held; without `later` a held
+  // message waits for the colour however long it takes to be read.
+  WebView2View(ComPtr<ICoreWebView2> view, UiScheduler schedule, OpenInBrowser open_in_browser,
+               SetBackground set_background = {}, DelayedScheduler later = {});
   ~WebView2View() override;
   WebView2View(const WebView2View&) = delete;
   WebView2View& operator=(const WebView2View&) = delete;
@@ -54,18 +71,27 @@ class WebView2View final : public IWebView {
 
  private:
   // Shared with the event handlers, which the runtime may keep a little longer.
+  enum class Background { kUnread, kReading, kRead };
   struct State {
     UiScheduler schedule;
     OpenInBrowser open_in_browser;
+    SetBackground set_background;
+    DelayedScheduler later;
     std::string trusted_origin;
     std::vector<WebMessageReceived> receivers;
+    Background background = Background::kUnread;
+    std::vector<std::optional<std::string>> held;  // messages waiting for the colour
     bool detached = false;
   };
 
   static void OnNavigationStarting(const std::shared_ptr<State>& state, ICoreWebView2NavigationStartingEventArgs* args);
   static void OnNewWindowRequested(const std::shared_ptr<State>& state, ICoreWebView2NewWindowRequestedEventArgs* args);
-  static void OnWebMessageReceived(const std::shared_ptr<State>& state, ICoreWebView2WebMessageReceivedEventArgs* args);
+  static void OnWebMessageReceived(const std::shared_ptr<State>& state, ICoreWebView2* sender,
+                                   ICoreWebView2WebMessageReceivedEventArgs* args);
   static void HandOver(const std::shared_ptr<State>& state, const std::string& url);
+  static void Deliver(const std::shared_ptr<State>& state, std::vector<std::optional<std::string>> messages);
+  static void ReadBackground(const std::shared_ptr<State>& state, ICoreWebView2* view);
+  static void ReleaseHeld(const std::shared_ptr<State>& state);
 
   ComPtr<ICoreWebView2> view_;
   WebView2Settings settings_;
