@@ -55,15 +55,15 @@ TEST(PageBackgroundScript, GivesTheColourTheCanvasIsPaintedIn) {
       EXPECT_EQ(c->green, g) << "case " << i;
       EXPECT_EQ(c->blue, b) << "case " << i;
     };
-    expect(0, 16, 32, 48);                         // the root's colour
-    expect(1, 1, 2, 3);                            // the body's, the root having none
-    expect(2, 0, 128, 128);                        // the root's wins over the body's
-    EXPECT_FALSE(colour(3)) << answers[3];         // none: the browser's white stays
-    expect(4, 127, 127, 127);                      // half-transparent black over white
-    expect(5, 0, 128, 0);                          // any colour notation
-    EXPECT_FALSE(colour(6)) << answers[6];         // an image is no colour
-    expect(7, 0xab, 0xcd, 0xef);                   // a root colour the page got wrong counts as none
-    EXPECT_FALSE(colour(8)) << answers[8];         // no body and a plain root
+    expect(0, 16, 32, 48);                  // the root's colour
+    expect(1, 1, 2, 3);                     // the body's, the root having none
+    expect(2, 0, 128, 128);                 // the root's wins over the body's
+    EXPECT_FALSE(colour(3)) << answers[3];  // none: the browser's white stays
+    expect(4, 127, 127, 127);               // half-transparent black over white
+    expect(5, 0, 128, 0);                   // any colour notation
+    EXPECT_FALSE(colour(6)) << answers[6];  // an image is no colour
+    expect(7, 0xab, 0xcd, 0xef);            // a root colour the page got wrong counts as none
+    EXPECT_FALSE(colour(8)) << answers[8];  // no body and a plain root
   });
 }
 

@@ -118,11 +118,7 @@ TEST_F(PageBackgroundHost, TheLimitReleasesTheMessagesAndALateColourStillApplies
 
 TEST_F(PageBackgroundHost, NoColourWithoutController2AndNoneAfterTheBrowserGoes) {
   FakeController plain(&view_, false);
-  std::shared_ptr<IWebEnvironment> environment = MakeEnvironment();
-  std::shared_ptr<IWebController> result;
-  environment->CreateController([&](std::shared_ptr<IWebController> controller) { result = controller; });
-  environment_.CompleteController(S_OK, plain.Get());
-  scheduler_.RunAll();
+  std::shared_ptr<IWebController> result = MakeController(&plain);
   ASSERT_NE(result, nullptr);
   std::shared_ptr<IWebView> view = result->GetCoreWebView2();
   view->AddWebMessageReceived([this](const std::optional<std::string>& text) { messages_.push_back(text); });

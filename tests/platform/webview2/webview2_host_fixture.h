@@ -74,12 +74,13 @@ class WebView2HostTest : public ::testing::Test {
     return result;
   }
 
-  std::shared_ptr<IWebController> MakeController() {
+  // A controller over `fake` (the fixture's own by default).
+  std::shared_ptr<IWebController> MakeController(FakeController* fake = nullptr) {
     std::shared_ptr<IWebEnvironment> environment = MakeEnvironment();
     if (!environment) return nullptr;
     std::shared_ptr<IWebController> result;
     environment->CreateController([&](std::shared_ptr<IWebController> controller) { result = controller; });
-    environment_.CompleteController(S_OK, controller_.Get());
+    environment_.CompleteController(S_OK, (fake != nullptr ? fake : &controller_)->Get());
     scheduler_.RunAll();
     return result;
   }

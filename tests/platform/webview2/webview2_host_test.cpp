@@ -44,11 +44,7 @@ TEST_F(WebView2HostTest, ControllerArrivesLaterVisibleWithBackground) {
 
 TEST_F(WebView2HostTest, NoBackgroundWithoutController2) {
   FakeController plain(&view_, false);
-  std::shared_ptr<IWebEnvironment> environment = MakeEnvironment();
-  std::shared_ptr<IWebController> result;
-  environment->CreateController([&](std::shared_ptr<IWebController> controller) { result = controller; });
-  environment_.CompleteController(S_OK, plain.Get());
-  scheduler_.RunAll();
+  std::shared_ptr<IWebController> result = MakeController(&plain);
   ASSERT_NE(result, nullptr);
   EXPECT_EQ(plain.visibility, (std::vector<BOOL>{TRUE}));
   EXPECT_TRUE(plain.backgrounds.empty());
